@@ -6,6 +6,7 @@
 #include "platform/executable_info.h"
 #include "platform/host_paths.h"
 #include "platform/platform.h"
+#include "shell/engine.h"
 #include "shell/program.h"
 
 namespace {
@@ -83,7 +84,11 @@ int main(int argc, char** argv) {
   run.scriptArgs = options->scriptArgs;
   run.frameLimit = options->frames;
   run.seed = options->seed;
-  const shell::ProgramResult result = shell::RunProgram(*backend, run);
+  shell::ProgramResult result;
+  {
+    Engine engine(*backend);
+    result = shell::RunProgram(engine, run);
+  }
 
   const std::string written = backend->Finish();
   if (!written.empty()) std::fprintf(stderr, "vavevo: screenshots written:\n%s", written.c_str());

@@ -9,8 +9,10 @@
 #include <mutex>
 
 #include "platform/platform.h"
+#include "resource/archives.h"
 #include "resource/error_reporter.h"
 #include "resource/loader.h"
+#include "script/script_state.h"
 #include "shell/configuration.h"
 #include "shell/shell_state.h"
 #include "shell/window_record.h"
@@ -29,6 +31,8 @@ struct Engine {
   shell::WindowRecords windows;
   resource::ErrorReporterState errors;
   resource::LoaderState loader;
+  resource::ArchiveSet archives;
+  script::ScriptState script;
 
   // Guards the sound request ring, every sound object and the thread-state
   // bytes; nothing else takes it.

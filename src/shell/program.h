@@ -32,8 +32,9 @@ struct ProgramResult {
   bool restartRequested = false;
 };
 
-// Runs the entry point's steps over an engine made for `platform`.
-ProgramResult RunProgram(platform::Platform& platform, const ProgramOptions& options);
+// Runs the entry point's steps on a fresh engine; the engine is left as
+// shutdown left it, for the caller to inspect.
+ProgramResult RunProgram(Engine& engine, const ProgramOptions& options);
 
 // The steps, for tests and for RunProgram. InitEngine: 0 success, -1
 // failure (a message was shown or an error reported), 1 the script failed

@@ -73,7 +73,8 @@ void StartFrameWorker(Engine& engine) {
   }
   engine.shell.frameWorker = std::thread([&engine] {
     for (;;) {
-      if (!engine.shell.flags.paused && !engine.shell.flags.halted) BeginFrame(engine);
+      if (engine.shell.flags.paused) engine.platform.clock->SleepMs(1);
+      else if (!engine.shell.flags.halted) BeginFrame(engine);
       if (RunFrame(engine)) break;
     }
     EndProgram(engine);
@@ -157,6 +158,10 @@ int InitEngine(Engine& engine, const ProgramOptions& options) {
   // 25-29: the threads, full screen, the start time.
   stages::StartSoundThread(engine);
   if (engine.config.sound && stages::CreateSystemSound(engine) != 0) return -1;
+  // Headless runs keep every frame on one thread: a second thread would
+  // race the first for the virtual clock and the run would stop being
+  // reproducible.
+  if (p.IsHeadless()) sh.flags.scriptOnWorkerThread = false;
   if (sh.flags.scriptOnWorkerThread) StartFrameWorker(engine);
   if (sh.flags.startFullScreen && p.display->SetFullScreen(0, true)) {
     p.display->Show(0, platform::ShowMode::Show);
@@ -192,9 +197,9 @@ void ShutdownEngine(Engine& engine) {
   }
 }
 
-ProgramResult RunProgram(platform::Platform& platform, const ProgramOptions& options) {
+ProgramResult RunProgram(Engine& engine, const ProgramOptions& options) {
   ProgramResult result;
-  Engine engine(platform);
+  platform::Platform& platform = engine.platform;
   engine.shell.frameLimit = options.frameLimit;
 
   // 1-3: only one start at a time passes the instance check; a second

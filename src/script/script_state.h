@@ -1,0 +1,8 @@
+// The script machine's state inside the Engine.
+#pragma once
+
+namespace vv::script {
+
+struct ScriptState {};
+
+}  // namespace vv::script
