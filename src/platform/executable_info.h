@@ -8,7 +8,8 @@ namespace vv::platform {
 struct ExecutableInfo {
   // Host path of the game's program: the game's own Windows `.exe` when
   // its folder holds one, else our executable when it lives in the game
-  // folder, else our executable's name inside the game folder.
+  // folder, else "vavevo" inside the game folder (every build started on
+  // one game folder is then the same program, one instance per game).
   std::string programPath;
   // Host path of the file whose appended data is read: the `.exe`, or our
   // own executable when it lives in the game folder; empty otherwise.

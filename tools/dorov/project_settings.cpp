@@ -1,6 +1,7 @@
 #include "dorov/project_settings.h"
 
 #include <charconv>
+#include <cstdint>
 #include <sstream>
 #include <vector>
 
@@ -50,7 +51,14 @@ bool ParseOrder(std::string_view value, const std::vector<std::string_view>& kno
 std::optional<shell::ConfigurationFile> ParseProjectSettings(std::string_view text,
                                                              std::string_view fileName,
                                                              std::string& error) {
-  shell::ConfigurationFile cfg;
+  auto project = ParseProjectFile(text, fileName, error);
+  if (!project) return std::nullopt;
+  return project->config;
+}
+
+std::optional<ProjectFile> ParseProjectFile(std::string_view text, std::string_view fileName, std::string& error) {
+  ProjectFile project;
+  shell::ConfigurationFile& cfg = project.config;
   int lineNumber = 0;
   size_t pos = 0;
   auto fail = [&](const std::string& why) {
@@ -86,6 +94,9 @@ std::optional<shell::ConfigurationFile> ParseProjectSettings(std::string_view te
     } else if (key == "sound_order") {
       if (!ParseOrder(value, {"wav", "ogg"}, cfg.soundExtensionOrder))
         return fail("sound_order takes up to 4 of wav ogg");
+    } else if (key != "width" && key != "height" && key != "worker_thread" && key != "framed" &&
+               key != "maximize_box" && key != "debug" && key != "sound") {
+      return fail("unknown setting '" + std::string(key) + "'");
     } else if (!number(n)) {
       return fail("'" + std::string(key) + "' needs a number");
     } else if (key == "width" || key == "height") {
@@ -95,23 +106,24 @@ std::optional<shell::ConfigurationFile> ParseProjectSettings(std::string_view te
       if (n != 0 && (n < lo || n > hi))
         return fail(std::string(key) + " must be 0 or " + std::to_string(lo) + ".." + std::to_string(hi));
       (w ? cfg.clientWidth : cfg.clientHeight) = static_cast<int32_t>(n);
+    } else if (key == "build") {
+      if (n < INT32_MIN || n > INT32_MAX) return fail("build must fit in 32 bits");
+      project.build = static_cast<int32_t>(n);
     } else if (key == "worker_thread") {
       if (n != 0 && n != 1) return fail("worker_thread must be 0 or 1");
       cfg.workerThread = static_cast<int32_t>(n);
-    } else if (key == "framed" || key == "maximize_box" || key == "debug" || key == "sound") {
+    } else {
       if (n < 0 || n > 255) return fail(std::string(key) + " must be 0..255");
       const auto v = static_cast<uint32_t>(n);
       if (key == "framed") cfg.framedWindow = v;
       else if (key == "maximize_box") cfg.maximizeBox = v;
       else if (key == "debug") cfg.debugMode = v;
       else cfg.sound = v;
-    } else {
-      return fail("unknown setting '" + std::string(key) + "'");
     }
   }
   if ((cfg.clientWidth == 0) != (cfg.clientHeight == 0))
     return fail("width and height must both be 0 (desktop size) or both be set");
-  return cfg;
+  return project;
 }
 
 }  // namespace vv::dorov

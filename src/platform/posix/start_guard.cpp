@@ -30,15 +30,21 @@ class PosixStartGuard final : public StartGuard {
 std::string LockFolder(std::string_view folder) {
   if (!folder.empty()) return std::string(folder);
   if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && *runtime) return runtime;
+  // The shared temp folder is only used when it is ours: a folder planted
+  // by another user could hold a lock that stops every start.
   std::string tmp = "/tmp/vavevo-" + std::to_string(getuid());
   mkdir(tmp.c_str(), 0700);
+  struct stat st {};
+  if (lstat(tmp.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != getuid()) return {};
   return tmp;
 }
 
 }  // namespace
 
 std::unique_ptr<StartGuard> TryStartGuard(std::string_view folder) {
-  const std::string path = LockFolder(folder) + "/vavevo1.lock";
+  const std::string dir = LockFolder(folder);
+  if (dir.empty()) return nullptr;
+  const std::string path = dir + "/vavevo1.lock";
   const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
   if (fd < 0) return nullptr;
   if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
