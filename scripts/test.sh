@@ -19,4 +19,5 @@ cmake --build "$build" -j2
 # none needs a display.
 export SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+export LSAN_OPTIONS="suppressions=$(pwd)/tests/lsan.supp:print_suppressions=0"
 ctest --test-dir "$build" --output-on-failure -j2 --timeout 600

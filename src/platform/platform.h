@@ -35,6 +35,12 @@ class Platform {
   virtual const char* Name() const = 0;
   virtual bool IsHeadless() const = 0;
 
+  // Whether frames may run on a worker thread while the main thread pumps
+  // events: true only where the display may be driven from that thread.
+  // Neither backend allows it (SDL's renderer belongs to the thread that
+  // made it; the headless clock would be raced).
+  virtual bool AllowsFrameWorker() const { return false; }
+
   // The shell calls these around every frame it runs (frame numbers from
   // 1). The headless backend replays scripted input and writes the
   // screenshots that are due; the SDL backend does nothing.

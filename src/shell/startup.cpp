@@ -158,10 +158,10 @@ int InitEngine(Engine& engine, const ProgramOptions& options) {
   // 25-29: the threads, full screen, the start time.
   stages::StartSoundThread(engine);
   if (engine.config.sound && stages::CreateSystemSound(engine) != 0) return -1;
-  // Headless runs keep every frame on one thread: a second thread would
-  // race the first for the virtual clock and the run would stop being
-  // reproducible.
-  if (p.IsHeadless()) sh.flags.scriptOnWorkerThread = false;
+  // A configuration that asks for the frame worker gets it only where the
+  // platform allows frames off the main thread; elsewhere the main thread
+  // runs them, which scripts cannot tell apart.
+  if (!p.AllowsFrameWorker()) sh.flags.scriptOnWorkerThread = false;
   if (sh.flags.scriptOnWorkerThread) StartFrameWorker(engine);
   if (sh.flags.startFullScreen && p.display->SetFullScreen(0, true)) {
     p.display->Show(0, platform::ShowMode::Show);
