@@ -12,7 +12,9 @@ packages=(
   libogg-dev libvorbis-dev
   libfreetype-dev libfontconfig-dev fonts-ipafont-gothic fonts-ipafont-mincho
   libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev
+  libpixman-1-dev
   xvfb xauth
+  lua5.4 valgrind
 )
 
 sudo=""

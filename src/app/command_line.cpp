@@ -32,6 +32,7 @@ std::string UsageText() {
          "  --dialog-log FILE     append one JSON line per dialog the engine shows\n"
          "  --answers FILE        headless: answers to the dialogs, one per line\n"
          "  --seed N              seed of the script's random generator\n"
+         "  --dump-state FILE     write variables and script contexts as JSON at the end\n"
          "  --present PATH        texture or surface: skip the presentation speed trial\n"
          "  --help                show this text\n"
          "\n"
@@ -85,6 +86,8 @@ std::optional<Options> ParseCommandLine(int argc, const char* const* argv, std::
       if (!value(o.dialogLog)) return std::nullopt;
     } else if (arg == "--answers") {
       if (!value(o.answers)) return std::nullopt;
+    } else if (arg == "--dump-state") {
+      if (!value(o.dumpState)) return std::nullopt;
     } else if (arg == "--present") {
       if (!value(o.presentPath)) return std::nullopt;
       if (o.presentPath != "texture" && o.presentPath != "surface") {

@@ -21,6 +21,7 @@ struct Options {
   std::string inputScript;
   std::string dialogLog;
   std::string answers;
+  std::string dumpState;        // write the state as JSON when the run ends
   std::string presentPath;      // "texture" or "surface": skip the speed trial
   std::optional<uint32_t> seed;
   std::vector<std::string> scriptArgs;

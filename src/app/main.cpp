@@ -84,6 +84,7 @@ int main(int argc, char** argv) {
   run.scriptArgs = options->scriptArgs;
   run.frameLimit = options->frames;
   run.seed = options->seed;
+  if (!options->dumpState.empty()) run.dumpStatePath = platform::AbsoluteHostPath(options->dumpState);
   shell::ProgramResult result;
   {
     Engine engine(*backend);
@@ -92,6 +93,7 @@ int main(int argc, char** argv) {
 
   const std::string written = backend->Finish();
   if (!written.empty()) std::fprintf(stderr, "vavevo: screenshots written:\n%s", written.c_str());
+  if (!result.dumpError.empty()) std::fprintf(stderr, "vavevo: state dump: %s\n", result.dumpError.c_str());
   if (result.secondInstance) return 0;
   if (result.haltedByError) return kExitHaltedByError;
   return result.exitCode;

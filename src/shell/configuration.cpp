@@ -79,7 +79,9 @@ int ApplyConfiguration(Engine& engine, std::span<const uint8_t> image) {
   // engine's 128 bytes are ever stored.
   const std::string_view title = storedTitle.substr(0, storedTitle.find('\0'));
   if (title.size() > kMaxTitleBytes) {
-    cfg.title = " ";
+    // assign(1, ' ') rather than = " ": g++ 12 warns falsely (-Wrestrict)
+    // about the literal assignment once this function is inlined.
+    cfg.title.assign(1, ' ');
     resource::ReportSystemError(engine, kTitleTooLong, true);
     return 1;
   }

@@ -8,6 +8,7 @@
 
 #include <mutex>
 
+#include "graphics/graphics_state.h"
 #include "platform/platform.h"
 #include "resource/archives.h"
 #include "resource/error_reporter.h"
@@ -33,6 +34,7 @@ struct Engine {
   resource::LoaderState loader;
   resource::ArchiveSet archives;
   script::ScriptState script;
+  graphics::GraphicsState graphics;
 
   // Guards the sound request ring, every sound object and the thread-state
   // bytes; nothing else takes it.

@@ -21,6 +21,7 @@ struct ProgramOptions {
   std::vector<std::string> scriptArgs;   // what scripts read as arguments
   uint64_t frameLimit = 0;               // end after this many frames (0 = never)
   std::optional<uint32_t> seed;          // seed of the script's random generator
+  std::string dumpStatePath;             // JSON dump of the state at the end; empty = none
 };
 
 // How a run ended, for the caller's exit code.
@@ -30,6 +31,7 @@ struct ProgramResult {
   bool secondInstance = false;
   bool haltedByError = false;  // a report with halt stopped the engine
   bool restartRequested = false;
+  std::string dumpError;       // why the state dump could not be written
 };
 
 // Runs the entry point's steps on a fresh engine; the engine is left as

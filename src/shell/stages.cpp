@@ -1,7 +1,11 @@
 #include "shell/stages.h"
 
 #include "resource/loader.h"
+#include "script/context.h"
+#include "script/interpreter.h"
+#include "script/script_files.h"
 #include "shell/engine.h"
+#include "shell/program.h"
 
 namespace vv::shell::stages {
 
@@ -27,19 +31,23 @@ void InitJoysticks(Engine& engine) {
       engine.platform.joysticks != nullptr && engine.platform.joysticks->Count() > 0;
 }
 
-// Until the script machine lands, starting the script means finding its
-// command table: a game folder without compiled files fails here, reported
-// by the loader like any missing file.
+// The script: the context tree's fixed part ("SYSTEM" and its folder), the
+// handler table, the window pump the inactive-window half uses and the
+// error location, then the compiled files with "SYSTEM" at its start label.
 int StartScript(Engine& engine) {
-  resource::LoadedFile table;
-  return resource::LoadFile(engine, table, "nvbin\\nvc.nbn", true, true) == 0 ? 0 : -1;
+  script::ScriptState& s = engine.script;
+  script::CreateContextTree(engine);
+  script::BindScriptCommands(s.interp.handlers);
+  s.interp.pumpEvents = [&engine] { PumpEvents(engine); };
+  engine.errors.scriptLocation = [&engine] { return script::CurrentLocation(engine); };
+  return script::LoadScriptSystem(engine) == 0 ? 0 : -1;
 }
 
 void StartSoundThread(Engine&) {}
 int CreateSystemSound(Engine&) { return 0; }
 
 void UpdateInputState(Engine&) {}
-int RunInterpreter(Engine&) { return 0; }
+int RunInterpreter(Engine& engine) { return script::RunInterpreterPass(engine); }
 void UpdateFullScreenMenuBar(Engine&) {}
 bool MovieCoversScreen(Engine&) { return false; }
 

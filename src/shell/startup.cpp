@@ -4,6 +4,7 @@
 #include "common/encoding.h"
 #include "platform/executable_info.h"
 #include "resource/archives.h"
+#include "script/state_dump.h"
 #include "shell/appended_block.h"
 #include "shell/engine.h"
 #include "shell/main_window.h"
@@ -242,6 +243,10 @@ ProgramResult RunProgram(Engine& engine, const ProgramOptions& options) {
   const int init = InitEngine(engine, options);
   result.started = init == 0;
   if (init == 0) MainLoop(engine);
+  // The dump shows the state the run ended in, before shutdown frees it.
+  if (!options.dumpStatePath.empty() && !script::WriteStateDump(engine, options.dumpStatePath, result.dumpError) &&
+      result.dumpError.empty())
+    result.dumpError = "cannot write " + options.dumpStatePath;
   ShutdownEngine(engine);
 
   result.exitCode = engine.shell.exitCode;

@@ -1,35 +1,55 @@
-// dorov: compiles a game project into the engine's nvbin/ files.
+// dorov: compiles a game project into the engine's nvbin/ files, and
+// prints compiled files back.
 #include <cstdio>
-#include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 
-#include "dorov/compiled_files.h"
-#include "dorov/project_settings.h"
+#include "dorov/command_docs.h"
+#include "dorov/compiler.h"
+#include "dorov/disassembler.h"
+#include "dorov/project.h"
 
 namespace {
 
 constexpr char kUsage[] =
     "usage: dorov PROJECT_DIR [-o NVBIN_DIR]\n"
+    "       dorov --disassemble NVBIN_DIR\n"
+    "       dorov --command-docs [FILE]\n"
     "\n"
     "Compiles the game project in PROJECT_DIR into the engine's compiled\n"
-    "files, written to NVBIN_DIR (default PROJECT_DIR/nvbin).\n"
-    "The project's settings are read from PROJECT_DIR/game.ini.\n";
+    "files, written to NVBIN_DIR (default PROJECT_DIR/nvbin). The settings\n"
+    "are read from PROJECT_DIR/game.ini, the scripts are every *.vvs file\n"
+    "below PROJECT_DIR. Errors are reported as FILE:LINE:COLUMN.\n"
+    "\n"
+    "--disassemble prints every compiled file of NVBIN_DIR readably.\n"
+    "--command-docs writes the command reference (docs/commands.md).\n";
 
-bool ReadText(const std::string& path, std::string& out) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::ostringstream ss;
-  ss << in.rdbuf();
-  out = ss.str();
-  return true;
+int Disassemble(const std::string& folder) {
+  std::map<std::string, std::vector<uint8_t>> files;
+  std::string error;
+  if (!vv::dorov::ReadNvbinFolder(folder, files, error)) {
+    std::fprintf(stderr, "dorov: %s\n", error.c_str());
+    return 1;
+  }
+  const auto d = vv::dorov::Disassemble(files);
+  std::fputs(d.text.c_str(), stdout);
+  for (const auto& p : d.problems) std::fprintf(stderr, "dorov: %s\n", p.c_str());
+  return d.problems.empty() ? 0 : 1;
 }
 
-bool WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  return static_cast<bool>(out.flush());
+int CommandDocs(const std::string& file) {
+  const std::string md = vv::dorov::CommandReferenceMarkdown();
+  if (file.empty()) {
+    std::fputs(md.c_str(), stdout);
+    return 0;
+  }
+  std::ofstream out(file, std::ios::binary | std::ios::trunc);
+  out << md;
+  if (!out.flush()) {
+    std::fprintf(stderr, "dorov: cannot write %s\n", file.c_str());
+    return 1;
+  }
+  return 0;
 }
 
 }  // namespace
@@ -41,6 +61,18 @@ int main(int argc, char** argv) {
     if (a == "--help" || a == "-h") {
       std::fputs(kUsage, stdout);
       return 0;
+    } else if (a == "--disassemble") {
+      if (i + 2 != argc) {
+        std::fputs(kUsage, stderr);
+        return 2;
+      }
+      return Disassemble(argv[i + 1]);
+    } else if (a == "--command-docs") {
+      if (i + 2 < argc) {
+        std::fputs(kUsage, stderr);
+        return 2;
+      }
+      return CommandDocs(i + 1 < argc ? argv[i + 1] : "");
     } else if (a == "-o" && i + 1 < argc) {
       out = argv[++i];
     } else if (!a.empty() && a[0] == '-') {
@@ -59,40 +91,21 @@ int main(int argc, char** argv) {
   }
   if (out.empty()) out = project + "/nvbin";
 
-  const std::string settingsPath = project + "/game.ini";
-  std::string text, error;
-  if (!ReadText(settingsPath, text)) {
-    std::fprintf(stderr, "dorov: cannot read %s\n", settingsPath.c_str());
-    return 1;
-  }
-  auto settings = vv::dorov::ParseProjectSettings(text, settingsPath, error);
-  if (!settings) {
+  vv::dorov::Project p;
+  std::string error;
+  if (!vv::dorov::LoadProject(project, out, p, error)) {
     std::fprintf(stderr, "dorov: %s\n", error.c_str());
     return 1;
   }
-
-  std::error_code ec;
-  std::filesystem::create_directories(out, ec);
-  if (ec) {
-    std::fprintf(stderr, "dorov: cannot create %s: %s\n", out.c_str(), ec.message().c_str());
+  const auto result = vv::dorov::CompileProject(p.sources, p.settings, p.options);
+  if (!result.ok()) {
+    std::fputs(result.ErrorText().c_str(), stderr);
+    std::fprintf(stderr, "dorov: %zu error%s\n", result.diagnostics.size(), result.diagnostics.size() == 1 ? "" : "s");
     return 1;
   }
-
-  std::array<std::string, vv::dorov::kFileErrorTexts> fileErrors{};
-  std::array<uint8_t, 256> keyMap{};
-  const struct {
-    const char* name;
-    std::vector<uint8_t> bytes;
-  } files[] = {
-      {"nvcfg.nbn", vv::shell::EncodeConfiguration(*settings)},
-      {"nvc.nbn", vv::dorov::EncodeCommandTable({}, fileErrors, keyMap)},
-  };
-  for (const auto& f : files) {
-    const std::string path = out + "/" + f.name;
-    if (!WriteBytes(path, f.bytes)) {
-      std::fprintf(stderr, "dorov: cannot write %s\n", path.c_str());
-      return 1;
-    }
+  if (!vv::dorov::WriteNvbin(out, result.files, error)) {
+    std::fprintf(stderr, "dorov: %s\n", error.c_str());
+    return 1;
   }
   return 0;
 }

@@ -95,7 +95,7 @@ std::optional<ProjectFile> ParseProjectFile(std::string_view text, std::string_v
       if (!ParseOrder(value, {"wav", "ogg"}, cfg.soundExtensionOrder))
         return fail("sound_order takes up to 4 of wav ogg");
     } else if (key != "width" && key != "height" && key != "worker_thread" && key != "framed" &&
-               key != "maximize_box" && key != "debug" && key != "sound") {
+               key != "maximize_box" && key != "debug" && key != "sound" && key != "build") {
       return fail("unknown setting '" + std::string(key) + "'");
     } else if (!number(n)) {
       return fail("'" + std::string(key) + "' needs a number");

@@ -12,6 +12,7 @@
 //   worker_thread = 0
 //   image_order = png bmp jpg gif avi
 //   sound_order = ogg wav
+//   build = 0               (any number; scripts read it as sys.build)
 #pragma once
 
 #include <optional>
@@ -21,6 +22,16 @@
 #include "shell/configuration.h"
 
 namespace vv::dorov {
+
+struct ProjectFile {
+  shell::ConfigurationFile config;
+  int32_t build = 0;
+};
+
+// Parses the settings text, with the values that are not engine
+// configuration. On a bad line returns nullopt and sets `error` to
+// "<file>:<line>: <reason>".
+std::optional<ProjectFile> ParseProjectFile(std::string_view text, std::string_view fileName, std::string& error);
 
 // Parses the settings text. On a bad line returns nullopt and sets `error`
 // to "<file>:<line>: <reason>".
