@@ -13,7 +13,7 @@
 // 16-bit-lane loops differs from the plain one (the lerp at weight 128, the
 // alpha compositing slots, AddBytesOpacity, MaskLerp with a soft edge), the
 // portable set computes the lane result too. The formulas per slot are
-// listed in docs/design-graphics.md.
+// listed in docs/design.md.
 //
 // Threading: the tables are immutable; the slots keep no state and may run
 // on any thread. MaskLerp reads the caller's mask weight table.
@@ -79,7 +79,7 @@ struct PixelOps {
   // of the mean of the four source bytes.
   void (*Downsample2x2)(uint8_t* dst, const uint8_t* src, int srcStride, int count);
   // Draws src onto a destination that keeps its own alpha (the union of
-  // both coverages); see docs/design-graphics.md for the four formulas.
+  // both coverages); see docs/design.md for the four formulas.
   void (*AlphaUnion)(uint8_t* dst, const uint8_t* src, int n);
   void (*AlphaUnionOpacity)(uint8_t* dst, const uint8_t* src, int w, int n);
   void (*AlphaUnionScaledDst)(uint8_t* dst, const uint8_t* src, int w, int n);
