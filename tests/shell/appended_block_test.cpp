@@ -21,7 +21,7 @@ class MemoryFile final : public platform::File {
   int64_t Tell() override { return static_cast<int64_t>(pos_); }
   size_t Read(void* out, size_t n) override {
     n = std::min<size_t>(n, bytes_.size() - pos_);
-    std::memcpy(out, bytes_.data() + pos_, n);
+    if (n > 0) std::memcpy(out, bytes_.data() + pos_, n);
     pos_ += n;
     return n;
   }
