@@ -12,6 +12,10 @@
 #include "graphics/blend.h"
 #include "graphics/pixel_ops.h"
 
+namespace vv::script {
+struct NameNode;
+}
+
 namespace vv::graphics {
 
 struct GraphicsState {
@@ -24,6 +28,9 @@ struct GraphicsState {
   // Filled before each masked layer is drawn (BuildMaskWeight); one masked
   // draw at a time.
   MaskWeightTable maskWeight{};
+  // The message layer of the dialogue display, null for none; cleared when
+  // that layer is freed.
+  script::NameNode* textTarget = nullptr;
 };
 
 // Binds `set`; false (nothing changed) when the processor cannot run it.

@@ -1,5 +1,9 @@
 #include "shell/stages.h"
 
+#include <algorithm>
+
+#include "graphics/compositor.h"
+#include "graphics/layer.h"
 #include "resource/loader.h"
 #include "script/context.h"
 #include "script/interpreter.h"
@@ -20,8 +24,19 @@ int RunCompilerLink(Engine&) { return 0; }
 // subsystems.
 void BuildEngineTables(Engine&) {}
 
-// The root objects arrive with the name trees, layers, sound and menus.
-int CreateRootObjects(Engine&) { return 0; }
+// The main window's root layer "W0": a group layer of the client size
+// whose pixels are the window's back buffer. The sound root and the menu
+// root arrive with their subsystems.
+int CreateRootObjects(Engine& engine) {
+  WindowRecord& w = engine.windows[0];
+  graphics::Layer* root = graphics::CreateGroupLayer(engine, "W0", std::max(w.clientWidth, 1),
+                                                     std::max(w.clientHeight, 1), 0);
+  if (root == nullptr) return -1;
+  root->isWindowRoot = 1;
+  w.rootLayer = root->node;
+  w.showsLayers = true;
+  return 0;
+}
 
 // Sound output arrives with the sound engine; until then a game runs silent.
 void CreateSound(Engine& engine) { engine.config.sound = 0; }
@@ -51,22 +66,16 @@ int RunInterpreter(Engine& engine) { return script::RunInterpreterPass(engine); 
 void UpdateFullScreenMenuBar(Engine&) {}
 bool MovieCoversScreen(Engine&) { return false; }
 
-// Until the compositor lands, each window shows its back buffer (black),
-// presented whole whenever it is marked.
+// Windows 0..3 in order; the first that fails or finds the engine halted
+// ends the frame step.
 int PresentWindows(Engine& engine) {
   for (int slot = 0; slot < platform::kMaxWindows; ++slot) {
-    WindowRecord& w = engine.windows[slot];
-    if (!w.open || !w.created || !w.needsPresent) continue;
-    const size_t bytes = static_cast<size_t>(w.clientWidth) * 4 * static_cast<size_t>(w.clientHeight);
-    if (w.backBuffer.size() != bytes) w.backBuffer.assign(bytes, 0);
-    platform::FrameView frame{w.backBuffer.data(), w.clientWidth, w.clientHeight, w.clientWidth * 4};
-    engine.platform.display->Present(slot, frame, {0, 0, w.clientWidth, w.clientHeight});
-    w.needsPresent = false;
+    if (graphics::PresentWindow(engine, slot) != 0) return 1;
   }
   return engine.shell.flags.halted ? 1 : 0;
 }
 
-void ResetDirtyState(Engine&) {}
+void ResetDirtyState(Engine& engine) { graphics::ResetDirtyState(graphics::LayerRoot(engine)); }
 void OpenRequestedPopup(Engine& engine) { engine.shell.popup = {}; }
 
 void ReleaseMediaAndSound(Engine&) {}

@@ -8,6 +8,10 @@
 
 #include "platform/display.h"
 
+namespace vv::script {
+struct NameNode;
+}
+
 namespace vv::shell {
 
 // What closing the window does.
@@ -27,10 +31,17 @@ struct WindowRecord {
   bool framed = true;
   bool maximizeBox = false;
   bool closeRequested = false;  // a close the script has not read yet
-  // The composed frame, B G R A, rows bottom-up, clientWidth * 4 per row.
-  // Until the compositor lands it stays black and is presented whole once.
-  std::vector<uint8_t> backBuffer;
+  // The window's root layer (a group layer of the client size, "W0" for
+  // the main window) whose pixels are the window's back buffer; null
+  // when the window shows no layers.
+  script::NameNode* rootLayer = nullptr;
+  bool showsLayers = false;  // set when the window is set up
+  bool layersShown = false;  // layers reached the window on the last frame
+  // The whole client area is to be presented again (a new window, a
+  // restored display): the next frame presents all of the root layer.
   bool needsPresent = true;
+  // Mouse position in client pixels, sampled each frame.
+  int mouseX = 0, mouseY = 0;
 };
 
 using WindowRecords = std::array<WindowRecord, platform::kMaxWindows>;
