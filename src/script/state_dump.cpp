@@ -10,9 +10,7 @@
 
 namespace vv::script {
 
-namespace {
-
-void AppendString(std::string& out, std::string_view sjis) {
+void AppendJsonString(std::string& out, std::string_view sjis) {
   const std::string utf8 = common::SjisToUtf8(sjis);
   out += '"';
   for (unsigned char c : utf8) {
@@ -34,6 +32,10 @@ void AppendString(std::string& out, std::string_view sjis) {
   }
   out += '"';
 }
+
+namespace {
+
+void AppendString(std::string& out, std::string_view sjis) { AppendJsonString(out, sjis); }
 
 void AppendFloat(std::string& out, double v) {
   if (!std::isfinite(v)) {
@@ -104,18 +106,21 @@ void AppendContexts(const Engine& engine, const NameNode& folder, const std::str
 
 }  // namespace
 
-std::string StateDumpJson(const Engine& engine) {
+std::string StateDumpJson(const Engine& engine, std::string_view extraMembers) {
   std::string out = "{\n";
   AppendVariables(engine, out);
   out += ",\n\"contexts\": [";
   bool first = true;
   AppendContexts(engine, *engine.script.trees[TreeId::kContexts].root, "", out, first);
-  out += first ? "]\n}\n" : "\n]\n}\n";
+  out += first ? "]" : "\n]";
+  out += extraMembers;
+  out += "\n}\n";
   return out;
 }
 
-bool WriteStateDump(const Engine& engine, const std::string& hostPath, std::string& error) {
-  const std::string json = StateDumpJson(engine);
+bool WriteStateDump(const Engine& engine, const std::string& hostPath, std::string& error,
+                    std::string_view extraMembers) {
+  const std::string json = StateDumpJson(engine, extraMembers);
   std::ofstream file(hostPath, std::ios::binary | std::ios::trunc);
   file.write(json.data(), static_cast<std::streamsize>(json.size()));
   file.close();

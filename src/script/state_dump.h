@@ -12,10 +12,14 @@
 //
 // Texts are converted from Shift-JIS to UTF-8; floats that JSON cannot
 // hold (NaN, infinities) are written as null. Contexts are listed in tree
-// order, depth first. Threading: the frame thread, after the last frame.
+// order, depth first. Other subsystems add their own members (the layer
+// tree) as `extraMembers`: JSON members without the surrounding braces,
+// each starting with ",\n". Threading: the frame thread, after the last
+// frame.
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace vv {
 struct Engine;
@@ -23,10 +27,14 @@ struct Engine;
 
 namespace vv::script {
 
-std::string StateDumpJson(const Engine& engine);
+std::string StateDumpJson(const Engine& engine, std::string_view extraMembers = {});
 
 // Writes StateDumpJson to `hostPath` (replacing it). False with the reason
 // in `error` when the file cannot be written.
-bool WriteStateDump(const Engine& engine, const std::string& hostPath, std::string& error);
+bool WriteStateDump(const Engine& engine, const std::string& hostPath, std::string& error,
+                    std::string_view extraMembers = {});
+
+// Appends a Shift-JIS text as a JSON string (converted to UTF-8).
+void AppendJsonString(std::string& out, std::string_view sjis);
 
 }  // namespace vv::script

@@ -1,6 +1,7 @@
 #include "shell/main_window.h"
 
 #include "common/encoding.h"
+#include "resource/error_reporter.h"
 #include "shell/engine.h"
 
 namespace vv::shell {
@@ -26,6 +27,24 @@ bool CreateMainWindow(Engine& engine) {
   desc.maximizeBox = w.maximizeBox;
   w.created = engine.platform.display->CreateWindow(0, desc);
   return w.created;
+}
+
+int SetFullScreen(Engine& engine, uint8_t state) {
+  RunFlags& flags = engine.shell.flags;
+  if (state == flags.fullScreenState) return 0;
+  flags.fullScreenState = state;
+  WindowRecord& w = engine.windows[0];
+  platform::Display& display = *engine.platform.display;
+  if (!w.created) return 1;
+  const bool want = state == 1;
+  display.SetFullScreen(0, want);
+  if (want && !display.IsFullScreen(0)) {
+    flags.fullScreenState = 0;
+    resource::ReportSystemError(engine, kErrNoDisplayMode, false, {w.clientWidth, w.clientHeight});
+  }
+  // The mode change may have dropped what the window showed.
+  w.needsPresent = true;
+  return 1;
 }
 
 namespace {

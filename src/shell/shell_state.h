@@ -40,6 +40,7 @@ struct RunFlags {
   bool screenSaverBuild = false;
   bool restartOnExit = false;
   bool startFullScreen = false;
+  uint8_t fullScreenState = 0;   // the byte the last switch stored
   bool readOnlyFolder = false;   // the program folder is not writable
   bool firstFrameShown = false;
   bool rerunRequested = false;   // an interpreter pass asked for another

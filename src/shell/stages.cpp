@@ -4,6 +4,7 @@
 
 #include "graphics/compositor.h"
 #include "graphics/layer.h"
+#include "graphics/layer_commands.h"
 #include "resource/loader.h"
 #include "script/context.h"
 #include "script/interpreter.h"
@@ -53,6 +54,7 @@ int StartScript(Engine& engine) {
   script::ScriptState& s = engine.script;
   script::CreateContextTree(engine);
   script::BindScriptCommands(s.interp.handlers);
+  graphics::BindLayerCommands(s.interp.handlers);
   s.interp.pumpEvents = [&engine] { PumpEvents(engine); };
   engine.errors.scriptLocation = [&engine] { return script::CurrentLocation(engine); };
   return script::LoadScriptSystem(engine) == 0 ? 0 : -1;

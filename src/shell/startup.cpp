@@ -4,6 +4,7 @@
 #include "common/encoding.h"
 #include "platform/executable_info.h"
 #include "resource/archives.h"
+#include "graphics/layer_dump.h"
 #include "script/state_dump.h"
 #include "shell/appended_block.h"
 #include "shell/engine.h"
@@ -164,7 +165,7 @@ int InitEngine(Engine& engine, const ProgramOptions& options) {
   // runs them, which scripts cannot tell apart.
   if (!p.AllowsFrameWorker()) sh.flags.scriptOnWorkerThread = false;
   if (sh.flags.scriptOnWorkerThread) StartFrameWorker(engine);
-  if (sh.flags.startFullScreen && p.display->SetFullScreen(0, true)) {
+  if (sh.flags.startFullScreen && SetFullScreen(engine, 1) != 0 && p.display->IsFullScreen(0)) {
     p.display->Show(0, platform::ShowMode::Show);
     p.clock->SleepMs(kFullScreenSettleMs);
   }
@@ -244,7 +245,8 @@ ProgramResult RunProgram(Engine& engine, const ProgramOptions& options) {
   result.started = init == 0;
   if (init == 0) MainLoop(engine);
   // The dump shows the state the run ended in, before shutdown frees it.
-  if (!options.dumpStatePath.empty() && !script::WriteStateDump(engine, options.dumpStatePath, result.dumpError) &&
+  if (!options.dumpStatePath.empty() && !script::WriteStateDump(engine, options.dumpStatePath, result.dumpError,
+                                                              graphics::LayerTreeJsonMember(engine)) &&
       result.dumpError.empty())
     result.dumpError = "cannot write " + options.dumpStatePath;
   ShutdownEngine(engine);

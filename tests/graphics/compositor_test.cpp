@@ -13,6 +13,7 @@
 #include "platform/platform.h"
 #include "platform/sdl/sdl_platform.h"
 #include "shell/engine.h"
+#include "shell/main_window.h"
 #include "support/temp_game.h"
 
 namespace vv::graphics {
@@ -243,6 +244,32 @@ TEST_F(CompositorTest, HidingTheRootPaintsTheWindowBlackOnce) {
   EXPECT_EQ(Shown(3, 3), 0u);
   ASSERT_EQ(scene_.Frame(), 0);
   EXPECT_EQ(Presents(), before + 1);
+}
+
+TEST_F(CompositorTest, FullScreenSwitchPresentsTheWholePictureAgain) {
+  Engine& e = scene_.engine();
+  scene_.Image("W0/bg", 1, kW, kH, 0xFF336699);
+  ASSERT_EQ(scene_.Frame(), 0);
+  EXPECT_EQ(shell::SetFullScreen(e, 1), 1);
+  EXPECT_TRUE(headless().Framebuffers().Window(0)->fullScreen);
+  EXPECT_EQ(shell::SetFullScreen(e, 1), 0);
+  const uint64_t before = Presents();
+  ASSERT_EQ(scene_.Frame(), 0);  // nothing changed, yet the picture goes out whole
+  EXPECT_EQ(Presents(), before + 1);
+  EXPECT_EQ(Shown(kW - 1, kH - 1), 0x336699u);
+  // Any state but 1 is windowed.
+  EXPECT_EQ(shell::SetFullScreen(e, 2), 1);
+  EXPECT_FALSE(headless().Framebuffers().Window(0)->fullScreen);
+
+  // A display without the mode: reported without halting, still windowed.
+  EXPECT_EQ(shell::SetFullScreen(e, 0), 1);
+  headless().Framebuffers().refuseFullScreen = true;
+  EXPECT_EQ(shell::SetFullScreen(e, 1), 1);
+  ASSERT_FALSE(e.errors.reports.empty());
+  EXPECT_EQ(e.errors.reports.back().code, shell::kErrNoDisplayMode);
+  EXPECT_FALSE(e.shell.flags.halted);
+  EXPECT_EQ(e.shell.flags.fullScreenState, 0);
+  EXPECT_FALSE(headless().Framebuffers().Window(0)->fullScreen);
 }
 
 TEST(DirtyRects, SeventeenthSeparateRectangleMergesIntoSlotZero) {

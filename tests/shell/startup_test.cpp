@@ -1,10 +1,15 @@
 // Start-up, frames and shutdown of whole runs on the headless backend.
 #include <gtest/gtest.h>
+#include <fstream>
+#include <iterator>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "common/bytes.h"
 #include "common/encoding.h"
 #include "dorov/compiler.h"
+#include "graphics/image.h"
+#include "graphics/pixel_ops.h"
 #include "platform/headless/headless_platform.h"
 #include "shell/engine.h"
 #include "platform/executable_info.h"
@@ -88,6 +93,87 @@ TEST(Startup, MainWindowOpensWithTheConfiguredSizeAndTitleAndShowsBlack) {
   EXPECT_TRUE(Headless(*p).DialogRecorder().Records().empty());
   ShutdownEngine(engine);
   EXPECT_EQ(Headless(*p).Framebuffers().Window(0), nullptr);
+}
+
+// A w x h 24-bit bitmap of one colour (0xRRGGBB).
+std::vector<uint8_t> SolidBmp(int w, int h, uint32_t rgb) {
+  const int stride = (w * 3 + 3) & ~3;
+  common::ByteWriter out;
+  out.U8('B');
+  out.U8('M');
+  out.U32(static_cast<uint32_t>(54 + stride * h));
+  out.U32(0);
+  out.U32(54);
+  out.U32(40);
+  out.I32(w);
+  out.I32(h);
+  out.U16(1);
+  out.U16(24);
+  out.Zeros(24);
+  for (int y = 0; y < h; ++y) {
+    for (int x = 0; x < w; ++x) {
+      out.U8(rgb & 0xFF);
+      out.U8((rgb >> 8) & 0xFF);
+      out.U8((rgb >> 16) & 0xFF);
+    }
+    out.Zeros(static_cast<size_t>(stride - w * 3));
+  }
+  return out.Take();
+}
+
+TEST(Startup, ComposedSceneReachesTheScreenshotAndTheStateDump) {
+  testing::TempGame game;
+  const dorov::SourceFile source{"main.vvs",
+                                 "*SYSTEM_START\n"
+                                 "@layer \"bg\", file=\"bg\", priority=1\n"
+                                 "@layer \"box\", file=\"box\", priority=2, x=20, y=30, opacity=128\n"
+                                 "@loop\n@wait frames=1\n@end\n"};
+  const dorov::CompileResult compiled = dorov::CompileProject(std::span(&source, 1), SmallWindow());
+  ASSERT_TRUE(compiled.ok()) << compiled.ErrorText();
+  for (const auto& [name, bytes] : compiled.files) game.Write("nvbin/" + name, bytes);
+  game.Write("bg.bmp", SolidBmp(320, 200, 0x204060));
+  game.Write("box.bmp", SolidBmp(10, 10, 0xFF0000));
+
+  platform::HeadlessOptions ho;
+  ho.screenshotDir = game.dir() + "/shots";
+  auto p = game.Headless(ho);
+  Engine engine(*p);
+  ProgramOptions o = Options(game, 5);
+  o.dumpStatePath = game.dir() + "/state.json";
+  const ProgramResult r = RunProgram(engine, o);
+  ASSERT_TRUE(r.started);
+  EXPECT_TRUE(engine.errors.reports.empty()) << engine.errors.reports[0].message;
+  EXPECT_FALSE(Headless(*p).Finish().empty());
+
+  // The screenshot holds the composed pixels: the box at half opacity is
+  // the rounded-up mean of both colours.
+  std::ifstream in(game.dir() + "/shots/final.png", std::ios::binary);
+  const std::vector<uint8_t> png((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  graphics::LayerImage shot;
+  ASSERT_EQ(graphics::DecodePng(png, graphics::PixelOpsFor(graphics::PixelSet::kPortable), shot), 0);
+  ASSERT_EQ(shot.width, 320);
+  ASSERT_EQ(shot.height, 200);
+  const auto rgb = [&](int x, int y) {
+    const uint8_t* q = shot.pixels.get() + (static_cast<size_t>(199 - y) * 320 + x) * 4;
+    return (uint32_t{q[2]} << 16) | (uint32_t{q[1]} << 8) | q[0];
+  };
+  EXPECT_EQ(rgb(0, 0), 0x204060u);
+  EXPECT_EQ(rgb(319, 199), 0x204060u);
+  EXPECT_EQ(rgb(20, 30), 0x902030u);
+  EXPECT_EQ(rgb(29, 39), 0x902030u);
+  EXPECT_EQ(rgb(30, 40), 0x204060u);
+
+  std::ifstream dump(o.dumpStatePath);
+  const std::string json((std::istreambuf_iterator<char>(dump)), std::istreambuf_iterator<char>());
+  EXPECT_NE(json.find("{\"path\": \"W0\", \"kind\": \"group\", \"priority\": 0, \"x\": 0, \"y\": 0, "
+                      "\"width\": 320, \"height\": 200"),
+            std::string::npos)
+      << json;
+  EXPECT_NE(json.find("{\"path\": \"W0/box\", \"kind\": \"image\", \"priority\": 2, \"x\": 20, \"y\": 30, "
+                      "\"width\": 10, \"height\": 10, \"opacity\": 128, \"blend\": 0, \"visible\": 1"),
+            std::string::npos)
+      << json;
+  EXPECT_NE(json.find("\"file\": \"box.bmp\""), std::string::npos);
 }
 
 TEST(Startup, AFrameLimitEndsTheRunWithoutAsking) {

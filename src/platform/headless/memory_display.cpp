@@ -188,7 +188,7 @@ bool MemoryDisplay::ReadPixels(int slot, std::vector<uint8_t>& bgraTopDown, Size
 
 bool MemoryDisplay::SetFullScreen(int slot, bool on) {
   MemoryWindow* w = Find(slot);
-  if (w == nullptr || w->fullScreen == on) return false;
+  if (w == nullptr || w->fullScreen == on || (on && refuseFullScreen)) return false;
   w->fullScreen = on;
   return true;
 }

@@ -64,6 +64,8 @@ class MemoryDisplay final : public Display {
   PresentPath CurrentPresentPath() const override { return PresentPath::Memory; }
   bool ReadPixels(int slot, std::vector<uint8_t>& bgraTopDown, Size& size) override;
 
+  // A display without a full-screen mode (tests of the refusal).
+  bool refuseFullScreen = false;
   bool SetFullScreen(int slot, bool on) override;
   bool IsFullScreen(int slot) const override;
 
