@@ -289,6 +289,47 @@ TEST(DirtyRects, SeventeenthSeparateRectangleMergesIntoSlotZero) {
   EXPECT_EQ(t.dirty[0].top, 0);
 }
 
+TEST(StoredLayer, FieldsLandAtTheirOffsets) {
+  Layer l;
+  l.image.width = 0x1234;
+  l.image.height = 0x0567;
+  l.x = -2;
+  l.y = 0x0102030405060708;
+  l.opacity = 200;
+  l.maskLevel = 7;
+  l.blendOp = 18;
+  l.visible = 2;
+  l.image.frameCount = 3;
+  l.dirty[15].bottom = 99;
+  l.dirtyUsed[15] = 1;
+  const auto s = EncodeStoredLayer(l);
+  const auto u32 = [&](size_t at) { return uint32_t{s[at]} | uint32_t{s[at + 1]} << 8 | uint32_t{s[at + 2]} << 16 |
+                                           uint32_t{s[at + 3]} << 24; };
+  EXPECT_EQ(u32(600), 0x1234u);
+  EXPECT_EQ(u32(604), 0x0567u);
+  EXPECT_EQ(s[628], 32);
+  EXPECT_EQ(u32(584), 0xFFFFFFFEu);
+  EXPECT_EQ(u32(588), 0xFFFFFFFFu);
+  EXPECT_EQ(u32(592), 0x05060708u);
+  EXPECT_EQ(u32(596), 0x01020304u);
+  EXPECT_EQ(s[608], 200);
+  EXPECT_EQ(s[610], 7);
+  EXPECT_EQ(s[612], 0);  // mask vague
+  EXPECT_EQ(s[615], 18);
+  EXPECT_EQ(s[617], 2);
+  EXPECT_EQ(u32(624), 3u);
+  EXPECT_EQ(u32(432 + 15 * 8), 99u);
+  EXPECT_EQ(s[560 + 15], 1);
+  EXPECT_EQ(u32(16), static_cast<uint32_t>(kEmptyRectLow));
+  for (size_t at : {0, 580, 640, 648, 656, 672, 680}) EXPECT_EQ(u32(at), 0u) << "pointer field at " << at;
+  StoredLayerHeader h;
+  ASSERT_TRUE(DecodeStoredLayer(s, h));
+  EXPECT_EQ(h.width, 0x1234);
+  EXPECT_EQ(h.height, 0x0567);
+  EXPECT_EQ(h.bitsPerPixel, 32);
+  EXPECT_FALSE(DecodeStoredLayer(std::span(s).first(687), h));
+}
+
 TEST(ClampedOp, OperatorsAndTheirLimits) {
   struct Case {
     int op;
