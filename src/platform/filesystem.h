@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,6 +31,16 @@ enum class OpenMode {
   Write,      // create or truncate, write only
   ReadWrite,  // existing file, read and write
   Append,     // create when missing, writes go to the end
+};
+
+// A test hook of the file layer: once armed, the writes of this file system
+// (through Files and ReplaceFile) fail with `error` when they reach byte
+// `atByte` counted from the arming: that write stores the bytes before it
+// and reports a short write. When every byte before it got through, the
+// next durable flush fails instead. The fault fires once and disarms.
+struct WriteFault {
+  uint64_t atByte = 0;
+  int error = 28;  // ENOSPC
 };
 
 // An open file; closed when destroyed. Not shared between threads.
@@ -78,9 +89,28 @@ class FileSystem {
   // Drops the cached folder listings (the folder changed behind our back).
   virtual void Invalidate() = 0;
 
+  // Makes the file at `enginePath` (created when missing; its folder must
+  // exist) hold exactly the concatenation of `pieces`, such that a crash,
+  // a power cut or a failed write at any moment leaves either the complete
+  // old file or the complete new one under that name: the bytes go to a new
+  // file in the same folder, which is flushed to the device and renamed over
+  // the old one, and then the folder itself is flushed. The new file keeps
+  // the old file's permission bits. False when any step failed
+  // (LastError() tells why): the old file is then as it was and no
+  // temporary file is left behind. A file system that cannot do this
+  // durably refuses (the default).
+  virtual bool ReplaceFile(std::string_view enginePath, std::span<const std::span<const uint8_t>> pieces);
+
+  // Arms (or, with nullopt, disarms) the write fault above. The default
+  // file system of a backend without the hook ignores it.
+  virtual void SetWriteFault(std::optional<WriteFault> fault);
+
   // errno of the last failed call, 0 when none failed.
   virtual int LastError() const = 0;
 };
+
+// The host's own description of an errno value (English, ASCII).
+std::string ErrorNumberText(int error);
 
 // Host path (UTF-8 or raw bytes) to engine form: Shift-JIS, `\` separators.
 std::string HostToEnginePath(std::string_view hostPath);

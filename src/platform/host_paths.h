@@ -12,5 +12,8 @@ bool IsHostDirectory(const std::string& path);
 std::string HostParent(const std::string& path);
 // The value of an environment variable, empty when unset.
 std::string EnvironmentValue(const char* name);
+// Where per-user application data lives: $XDG_DATA_HOME when it is an
+// absolute path, else $HOME/.local/share; empty when neither is known.
+std::string UserDataHome();
 
 }  // namespace vv::platform

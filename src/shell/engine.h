@@ -13,6 +13,7 @@
 #include "resource/archives.h"
 #include "resource/error_reporter.h"
 #include "resource/loader.h"
+#include "save/save_state.h"
 #include "script/script_state.h"
 #include "shell/configuration.h"
 #include "shell/shell_state.h"
@@ -35,6 +36,7 @@ struct Engine {
   resource::ArchiveSet archives;
   script::ScriptState script;
   graphics::GraphicsState graphics;
+  save::SaveState save;
 
   // Guards the sound request ring, every sound object and the thread-state
   // bytes; nothing else takes it.

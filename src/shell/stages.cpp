@@ -6,6 +6,7 @@
 #include "graphics/layer.h"
 #include "graphics/layer_commands.h"
 #include "resource/loader.h"
+#include "save/save_commands.h"
 #include "script/context.h"
 #include "script/interpreter.h"
 #include "script/script_files.h"
@@ -54,6 +55,7 @@ int StartScript(Engine& engine) {
   script::ScriptState& s = engine.script;
   script::CreateContextTree(engine);
   script::BindScriptCommands(s.interp.handlers);
+  save::BindSaveCommands(s.interp.handlers);
   graphics::BindLayerCommands(s.interp.handlers);
   s.interp.pumpEvents = [&engine] { PumpEvents(engine); };
   engine.errors.scriptLocation = [&engine] { return script::CurrentLocation(engine); };

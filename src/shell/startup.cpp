@@ -4,6 +4,7 @@
 #include "common/encoding.h"
 #include "platform/executable_info.h"
 #include "resource/archives.h"
+#include "save/save_commands.h"
 #include "graphics/layer_dump.h"
 #include "script/state_dump.h"
 #include "shell/appended_block.h"
@@ -190,6 +191,8 @@ void ShutdownEngine(Engine& engine) {
   if (p.input) p.input->ShowCursor(true);
   stages::ReleaseSharedResources(engine);
   stages::ReleaseLibraries(engine);
+  // Blocks a script collected but never wrote go with the run.
+  save::ClearPendingBlocks(engine);
 
   for (int slot = 0; slot < platform::kMaxWindows; ++slot) {
     if (engine.windows[slot].created) {

@@ -15,6 +15,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
@@ -23,6 +24,8 @@
 #include <atomic>
 #include <cerrno>
 #include <climits>
+#include <cstdio>
+#include <cstring>
 #include <mutex>
 #include <unordered_map>
 
@@ -98,9 +101,68 @@ int64_t Nanoseconds(const timespec& t) {
   return static_cast<int64_t>(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
 }
 
+// The armed write fault, shared by the file system and the Files it
+// opened (a File may outlive the arming call).
+class FaultState {
+ public:
+  void Arm(std::optional<WriteFault> fault) {
+    std::lock_guard lock(mutex_);
+    fault_ = fault;
+    written_ = 0;
+  }
+
+  // How many of `bytes` may be written; when fewer, the write fails with
+  // `error` after them and the fault is spent.
+  size_t Allow(size_t bytes, int& error) {
+    std::lock_guard lock(mutex_);
+    if (!fault_) return bytes;
+    const uint64_t left = fault_->atByte > written_ ? fault_->atByte - written_ : 0;
+    if (bytes <= left) {
+      written_ += bytes;
+      return bytes;
+    }
+    error = fault_->error;
+    fault_.reset();
+    return static_cast<size_t>(left);
+  }
+
+  // Whether a durable flush fails now (every byte before the fault got
+  // through); the fault is spent when it does.
+  bool FlushFails(int& error) {
+    std::lock_guard lock(mutex_);
+    if (!fault_ || written_ < fault_->atByte) return false;
+    error = fault_->error;
+    fault_.reset();
+    return true;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::optional<WriteFault> fault_;
+  uint64_t written_ = 0;
+};
+
+// Writes all of `bytes` to `fd` (retrying interrupted and short writes),
+// honouring the armed fault. Returns 0 or the errno of the failure; `done`
+// counts the bytes that reached the file.
+int WriteAll(int fd, const uint8_t* bytes, size_t count, FaultState* faults, size_t& done) {
+  done = 0;
+  int faultError = 0;
+  const size_t allowed = faults ? faults->Allow(count, faultError) : count;
+  while (done < allowed) {
+    const ssize_t n = ::write(fd, bytes + done, allowed - done);
+    if (n > 0) {
+      done += static_cast<size_t>(n);
+    } else if (n < 0 && errno != EINTR) {
+      return errno;
+    }
+  }
+  return allowed < count ? faultError : 0;
+}
+
 class PosixFile final : public File {
  public:
-  explicit PosixFile(UniqueFd fd) : fd_(std::move(fd)) {}
+  PosixFile(UniqueFd fd, std::shared_ptr<FaultState> faults) : fd_(std::move(fd)), faults_(std::move(faults)) {}
 
   int64_t Size() override {
     struct stat st {};
@@ -141,16 +203,9 @@ class PosixFile final : public File {
   }
 
   size_t Write(const void* in, size_t bytes) override {
-    const auto* src = static_cast<const uint8_t*>(in);
     size_t done = 0;
-    while (done < bytes) {
-      const ssize_t n = ::write(fd_.get(), src + done, bytes - done);
-      if (n > 0) {
-        done += static_cast<size_t>(n);
-      } else if (n < 0 && errno != EINTR) {
-        error_ = errno;
-        break;
-      }
+    if (const int error = WriteAll(fd_.get(), static_cast<const uint8_t*>(in), bytes, faults_.get(), done)) {
+      error_ = error;
     }
     return done;
   }
@@ -158,7 +213,12 @@ class PosixFile final : public File {
   // Writes go straight to the descriptor, so only the durable flush has
   // anything to do.
   bool Flush(bool durable) override {
-    if (durable && fsync(fd_.get()) != 0) return Failed(false);
+    if (!durable) return true;
+    if (int error = 0; faults_->FlushFails(error)) {
+      error_ = error;
+      return false;
+    }
+    if (fsync(fd_.get()) != 0) return Failed(false);
     return true;
   }
 
@@ -172,6 +232,7 @@ class PosixFile final : public File {
   }
 
   UniqueFd fd_;
+  std::shared_ptr<FaultState> faults_;
   int error_ = 0;
 };
 
@@ -242,7 +303,7 @@ class PosixFileSystem final : public FileSystem {
     if (fstat(fd.get(), &st) != 0) return FailedWith(errno), nullptr;
     if (S_ISDIR(st.st_mode)) return FailedWith(EISDIR), nullptr;
     if (created) Forget(host);
-    return std::make_unique<PosixFile>(std::move(fd));
+    return std::make_unique<PosixFile>(std::move(fd), faults_);
   }
 
   std::optional<std::vector<DirEntry>> List(std::string_view enginePath) override {
@@ -377,6 +438,40 @@ class PosixFileSystem final : public FileSystem {
     std::lock_guard lock(mutex_);
     cache_.clear();
   }
+
+  bool ReplaceFile(std::string_view enginePath, std::span<const std::span<const uint8_t>> pieces) override {
+    Walked target;
+    if (!Walk(enginePath, true, target)) return false;
+    const std::string folder = HostParent(target.host);
+    const std::string base(HostBaseName(target.host));
+    if (base.empty() || base == "." || base == "..") return FailedWith(EINVAL);
+    UniqueFd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!dir.valid()) return FailedWith(errno);
+    struct stat old {};
+    const bool hadOld = fstatat(dir.get(), base.c_str(), &old, 0) == 0;
+    if (hadOld && S_ISDIR(old.st_mode)) return FailedWith(EISDIR);
+
+    RemoveStaleTemporaries(dir.get(), base);
+    Temporary temp(dir.get(), tempSerial_);
+    if (const int error = temp.Open(base)) return FailedWith(error);
+    for (const auto& piece : pieces) {
+      size_t done = 0;
+      if (const int error = WriteAll(temp.fd(), piece.data(), piece.size(), faults_.get(), done)) {
+        return FailedWith(error);
+      }
+    }
+    if (hadOld && fchmod(temp.fd(), old.st_mode & 07777) != 0) return FailedWith(errno);
+    if (int error = 0; faults_->FlushFails(error)) return FailedWith(error);
+    if (fsync(temp.fd()) != 0) return FailedWith(errno);
+    if (const int error = temp.Publish(base)) return FailedWith(error);
+    Forget(target.host);
+    // The rename is done; a folder that cannot be flushed (EINVAL: the file
+    // system has no way to) keeps it as durable as that file system allows.
+    if (fsync(dir.get()) != 0 && errno != EINVAL) return FailedWith(errno);
+    return true;
+  }
+
+  void SetWriteFault(std::optional<WriteFault> fault) override { faults_->Arm(fault); }
 
   int LastError() const override { return lastError_.load(); }
 
@@ -562,13 +657,131 @@ class PosixFileSystem final : public FileSystem {
     }
   }
 
+  // A process killed between naming its new file and renaming it over the
+  // target leaves ".<base>.<pid>.<n>.part" behind; the next replacement of
+  // the same target removes those of processes that are gone.
+  static void RemoveStaleTemporaries(int dir, const std::string& base) {
+    UniqueFd copy(::dup(dir));
+    if (!copy.valid()) return;
+    DIR* d = fdopendir(copy.get());
+    if (d == nullptr) return;
+    copy.Release();
+    const std::string prefix = "." + base + ".";
+    constexpr std::string_view kSuffix = ".part";
+    std::vector<std::string> stale;
+    while (dirent* e = readdir(d)) {
+      const std::string_view name(e->d_name);
+      if (name.size() <= prefix.size() + kSuffix.size() || !name.starts_with(prefix) || !name.ends_with(kSuffix)) {
+        continue;
+      }
+      const std::string_view middle = name.substr(prefix.size(), name.size() - prefix.size() - kSuffix.size());
+      const size_t dot = middle.find('.');
+      if (dot == 0 || dot == std::string_view::npos || dot > 9) continue;
+      long pid = 0;
+      bool digits = true;
+      for (char c : middle.substr(0, dot)) {
+        digits = digits && c >= '0' && c <= '9';
+        pid = pid * 10 + (c - '0');
+      }
+      if (!digits || pid <= 0 || pid == static_cast<long>(getpid())) continue;
+      // EPERM: alive, but another user's.
+      if (::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;
+      stale.emplace_back(name);
+    }
+    for (const std::string& name : stale) unlinkat(dirfd(d), name.c_str(), 0);
+    closedir(d);
+  }
+
+  // The new content of a file being replaced. It starts without a name
+  // where the file system allows (O_TMPFILE), so a crash while it is
+  // written leaves nothing behind; elsewhere it is a hidden file beside the
+  // target. It gets its final name only in Publish; destroyed before that,
+  // it is gone.
+  class Temporary {
+   public:
+    Temporary(int dir, std::atomic<uint32_t>& serial) : dir_(dir), serial_(serial) {}
+    Temporary(const Temporary&) = delete;
+    Temporary& operator=(const Temporary&) = delete;
+    ~Temporary() {
+      if (!name_.empty()) unlinkat(dir_, name_.c_str(), 0);
+    }
+
+    int fd() const { return fd_.get(); }
+
+    // 0 or the errno of the failure.
+    int Open(const std::string& base) {
+#ifdef O_TMPFILE
+      fd_.Reset(::openat(dir_, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
+      if (fd_.valid()) return 0;
+      // Older kernels and some file systems do not know unnamed files.
+      if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL && errno != ENOENT) return errno;
+#endif
+      for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::string name = HiddenName(base);
+        fd_.Reset(::openat(dir_, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+        if (fd_.valid()) {
+          name_ = name;
+          return 0;
+        }
+        if (errno != EEXIST) return errno;
+      }
+      return EEXIST;
+    }
+
+    // Renames the written file over `base`; 0 or the errno of the failure.
+    int Publish(const std::string& base) {
+      if (name_.empty()) {
+        // An unnamed file needs a name before it can be renamed over the
+        // target: linkat cannot replace an existing entry.
+        const std::string name = HiddenName(base);
+        char self[64];
+        std::snprintf(self, sizeof self, "/proc/self/fd/%d", fd_.get());
+        if (linkat(AT_FDCWD, self, dir_, name.c_str(), AT_SYMLINK_FOLLOW) != 0 &&
+            linkat(fd_.get(), "", dir_, name.c_str(), AT_EMPTY_PATH) != 0) {
+          return errno;
+        }
+        name_ = name;
+      }
+      if (renameat(dir_, name_.c_str(), dir_, base.c_str()) != 0) return errno;
+      name_.clear();
+      return 0;
+    }
+
+   private:
+    std::string HiddenName(const std::string& base) {
+      char suffix[48];
+      std::snprintf(suffix, sizeof suffix, ".%ld.%u.part", static_cast<long>(getpid()),
+                    serial_.fetch_add(1));
+      return "." + base + suffix;
+    }
+
+    int dir_;
+    std::atomic<uint32_t>& serial_;
+    UniqueFd fd_;
+    std::string name_;  // the name in dir_, empty while unnamed or once published
+  };
+
   std::string base_;
   std::mutex mutex_;
   std::unordered_map<std::string, Listing> cache_;
   std::atomic<int> lastError_{0};
+  std::shared_ptr<FaultState> faults_ = std::make_shared<FaultState>();
+  std::atomic<uint32_t> tempSerial_{0};
 };
 
 }  // namespace
+
+bool FileSystem::ReplaceFile(std::string_view, std::span<const std::span<const uint8_t>>) { return false; }
+
+void FileSystem::SetWriteFault(std::optional<WriteFault>) {}
+
+std::string ErrorNumberText(int error) {
+  char buffer[256];
+  // The GNU strerror_r returns its text (maybe not in the buffer); the
+  // engine runs in the C locale, so the text is ASCII.
+  const char* text = strerror_r(error, buffer, sizeof buffer);
+  return text != nullptr ? std::string(text) : std::string();
+}
 
 std::string HostToEnginePath(std::string_view hostPath) {
   std::string out;

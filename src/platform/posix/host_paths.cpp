@@ -52,4 +52,13 @@ std::string EnvironmentValue(const char* name) {
   return v ? v : "";
 }
 
+std::string UserDataHome() {
+  // The base directory rules ignore a relative XDG_DATA_HOME.
+  const std::string xdg = EnvironmentValue("XDG_DATA_HOME");
+  if (!xdg.empty() && xdg[0] == '/') return xdg;
+  const std::string home = EnvironmentValue("HOME");
+  if (home.empty() || home[0] != '/') return {};
+  return home + "/.local/share";
+}
+
 }  // namespace vv::platform
