@@ -147,7 +147,12 @@ int ComposeLayer(Engine& engine, script::NameNode& node, bool asChild) {
     for (script::NameNode* c = start; c != nullptr; c = c->next) {
       Layer* child = LayerOf(c);
       if (child == nullptr) continue;
-      if (c->kind == script::kFolderNode && ComposeLayer(engine, *c, true) != 0) return -1;
+      // A group is brought up to date before it is drawn; once per frame
+      // is enough, however many of this layer's rectangles reach it.
+      if (c->kind == script::kFolderNode && !child->composedAsChild) {
+        if (ComposeLayer(engine, *c, true) != 0) return -1;
+        child->composedAsChild = 1;
+      }
       if (DrawChild(engine, *l, *child, r) != 0) return -1;
     }
   }

@@ -33,6 +33,7 @@ bool ResizeCleared(Engine& engine, Layer& layer, int32_t width, int32_t height) 
 
 void MarkWholeDirty(Layer& layer) {
   layer.wholeDirty = 1;
+  layer.composedAsChild = 0;
   layer.dirty[0] = {0, 0, static_cast<int64_t>(layer.Width()) - 1, static_cast<int64_t>(layer.Height()) - 1};
   layer.dirtyUsed.fill(0);
   layer.dirtyUsed[0] = 1;
@@ -60,6 +61,7 @@ Layer* CreateGroupLayer(Engine& engine, std::string_view path, int32_t width, in
 
 void AddDirtyRect(Layer& p, const DirtyRect& r) {
   p.changed = 1;
+  p.composedAsChild = 0;
   if (p.dirtyCount == 0) {
     p.dirty[0] = r;
     p.dirtyUsed[0] = 1;
@@ -111,6 +113,7 @@ void MarkLayerDirty(script::NameNode& start) {
     if (layer == nullptr) continue;
     const DirtyRect r{layer->x, layer->y, layer->x + layer->Width() - 1, layer->y + layer->Height() - 1};
     layer->changed = 1;
+    layer->composedAsChild = 0;
     if (layer->dirtyCount == 0) {
       layer->dirty[0] = {0, 0, r.right, r.bottom};
       layer->dirtyUsed[0] = 1;
@@ -183,6 +186,7 @@ void ResetDirtyState(script::NameNode& root) {
   if (Layer* layer = LayerOf(&root)) {
     layer->dirtyCount = 0;
     layer->changed = 0;
+    layer->composedAsChild = 0;
     layer->dirtyUsed.fill(0);
     layer->presentRect = {kEmptyRectLow, kEmptyRectLow, kEmptyRectHigh, kEmptyRectHigh};
   }

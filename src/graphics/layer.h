@@ -60,6 +60,10 @@ struct Layer : script::NodePayload {
   std::array<int8_t, kDirtySlots> dirtyUsed{};
   int8_t wholeDirty = 0;
   int8_t changed = 0;
+  // A group composed for its parent since its dirty rectangles last
+  // changed: composing it again would give the same pixels, so the
+  // compositor skips it. Not part of the stored record.
+  int8_t composedAsChild = 0;
 
   std::string maskPath;  // "" for none; at most kMaxMaskPath bytes
   int64_t x = 0, y = 0;  // left and top edge in the parent's pixels

@@ -102,6 +102,7 @@ class CompositorTest : public ::testing::Test {
     return (uint32_t{p[2]} << 16) | (uint32_t{p[1]} << 8) | p[0];
   }
   uint64_t Presents() { return headless().Framebuffers().Window(0)->presents; }
+  Engine& engine() { return scene_.engine(); }
 
   testing::TempGame game_;
   Scene scene_;
@@ -154,6 +155,26 @@ TEST_F(CompositorTest, GroupDrawnIntoItsParentIgnoresItsAlpha) {
   EXPECT_EQ(Shown(0, 0), 0xFF0000u);   // outside the group
   EXPECT_EQ(Shown(12, 12), 0x00FF00u);  // the group's child
   EXPECT_EQ(Shown(25, 25), 0x000000u);  // group area where nothing drew: black, not red
+}
+
+TEST_F(CompositorTest, GroupIsComposedAgainOnlyAfterItsAreaChanged) {
+  Layer& g = scene_.Group("W0/g", 1, 16, 16);
+  Layer& dot = scene_.Image("W0/g/dot", 1, 4, 4, 0xFF0000FF);
+  // Two separate rectangles of the root reach the group; the group's own
+  // rectangle is composed once and then drawn into both.
+  AddDirtyRect(scene_.Root(), {0, 0, 1, 1});
+  AddDirtyRect(scene_.Root(), {10, 10, 12, 12});
+  ASSERT_EQ(PresentWindow(scene_.engine(), 0), 0);
+  EXPECT_EQ(Shown(1, 1), 0x0000FFu);
+  // A change in the same frame, before the reset, is still picked up.
+  engine().graphics.pixels->FillPixels(dot.image.pixels.get(), 4 * 4 * 4, 0xFF00FF00);
+  MarkAreaDirty(*dot.node);
+  EXPECT_EQ(g.composedAsChild, 0);
+  ASSERT_EQ(PresentWindow(scene_.engine(), 0), 0);
+  EXPECT_EQ(Shown(1, 1), 0x00FF00u);
+  EXPECT_EQ(g.composedAsChild, 1);
+  ResetDirtyState(LayerRoot(scene_.engine()));
+  EXPECT_EQ(g.composedAsChild, 0);
 }
 
 TEST_F(CompositorTest, MaskLevelsAndTheHardEdge) {
