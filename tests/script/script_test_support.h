@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -23,6 +24,7 @@
 #include "common/checksum.h"
 #include "common/encoding.h"
 #include "common/sjis.h"
+#include "dorov/compiled_files.h"
 #include "platform/headless/headless_platform.h"
 #include "platform/host_paths.h"
 #include "platform/keycodes.h"
@@ -188,24 +190,14 @@ struct Game {
     declarations.push_back(std::move(d));
   }
 
+  // The shared command table as dorov writes it, with file-error texts and
+  // a key map the tests can recognise.
   static std::vector<uint8_t> CommandTableImage() {
-    common::ByteWriter w;
-    w.Zeros(8);
-    const auto commands = CommandTable();
-    w.I32(static_cast<int32_t>(commands.size()));
-    w.Zeros(4);
-    for (const CommandSpec& c : commands) {
-      w.CString(c.name);
-      w.U8(static_cast<uint8_t>(c.args.size()));
-      for (const ArgumentSpec& a : c.args) {
-        w.CString(a.name);
-        w.U8(a.valueClass);
-        w.U8(a.checkKind);
-      }
-    }
-    for (int i = 0; i < kFileErrorTexts; ++i) w.CString("error " + std::to_string(i));
-    for (int i = 0; i < 256; ++i) w.U8(static_cast<uint8_t>(255 - i));
-    return w.Take();
+    std::array<std::string, dorov::kFileErrorTexts> fileErrors;
+    for (int i = 0; i < dorov::kFileErrorTexts; ++i) fileErrors[static_cast<size_t>(i)] = "error " + std::to_string(i);
+    std::array<uint8_t, 256> keyMap{};
+    for (int i = 0; i < 256; ++i) keyMap[static_cast<size_t>(i)] = static_cast<uint8_t>(255 - i);
+    return dorov::EncodeCommandTable(dorov::StandardCommandDefs(), fileErrors, keyMap);
   }
 
   std::vector<uint8_t> VariableTableImage() const {
