@@ -4,41 +4,16 @@
 #pragma once
 
 #include <algorithm>
-#include <cstring>
 #include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "common/sjis.h"
+#include "platform/memory_file.h"
 #include "platform/platform.h"
 
 namespace vv::fuzz {
-
-class MemoryFile final : public platform::File {
- public:
-  explicit MemoryFile(const std::vector<uint8_t>& bytes) : bytes_(bytes) {}
-  int64_t Size() override { return static_cast<int64_t>(bytes_.size()); }
-  bool Seek(uint64_t offset) override {
-    if (offset > bytes_.size()) return false;
-    pos_ = offset;
-    return true;
-  }
-  int64_t Tell() override { return static_cast<int64_t>(pos_); }
-  size_t Read(void* out, size_t bytes) override {
-    const size_t n = std::min<size_t>(bytes, bytes_.size() - pos_);
-    if (n) std::memcpy(out, bytes_.data() + pos_, n);
-    pos_ += n;
-    return n;
-  }
-  size_t Write(const void*, size_t) override { return 0; }
-  bool Flush(bool) override { return false; }
-  int LastError() const override { return 0; }
-
- private:
-  const std::vector<uint8_t>& bytes_;
-  uint64_t pos_ = 0;
-};
 
 // Files by canonical engine path ("pac\a.npf"); folders are implied by the
 // paths of their files.
@@ -56,7 +31,7 @@ class MemoryFileSystem final : public platform::FileSystem {
   std::unique_ptr<platform::File> Open(std::string_view path, platform::OpenMode mode) override {
     auto it = files_.find(Key(path));
     if (mode != platform::OpenMode::Read || it == files_.end()) return nullptr;
-    return std::make_unique<MemoryFile>(it->second);
+    return std::make_unique<platform::MemoryFile>(std::span<const uint8_t>(it->second));
   }
   std::optional<std::vector<platform::DirEntry>> List(std::string_view path) override {
     std::string prefix = Key(path);

@@ -2,37 +2,14 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 
 #include "common/bytes.h"
+#include "platform/memory_file.h"
 
 namespace vv::shell {
 namespace {
 
-class MemoryFile final : public platform::File {
- public:
-  explicit MemoryFile(std::vector<uint8_t> bytes) : bytes_(std::move(bytes)) {}
-  int64_t Size() override { return static_cast<int64_t>(bytes_.size()); }
-  bool Seek(uint64_t offset) override {
-    if (offset > bytes_.size()) return false;
-    pos_ = offset;
-    return true;
-  }
-  int64_t Tell() override { return static_cast<int64_t>(pos_); }
-  size_t Read(void* out, size_t n) override {
-    n = std::min<size_t>(n, bytes_.size() - pos_);
-    if (n > 0) std::memcpy(out, bytes_.data() + pos_, n);
-    pos_ += n;
-    return n;
-  }
-  size_t Write(const void*, size_t) override { return 0; }
-  bool Flush(bool) override { return true; }
-  int LastError() const override { return 0; }
-
- private:
-  std::vector<uint8_t> bytes_;
-  uint64_t pos_ = 0;
-};
+using platform::MemoryFile;
 
 // A minimal PE32 image with one .rsrc section holding the resource
 // "NV_RES" 201 (language 0x411) whose first four bytes are `locator`.
