@@ -16,10 +16,7 @@ namespace vv::resource {
 
 namespace {
 
-struct BuiltinText {
-  ErrorCode code;
-  const char* utf8;
-};
+using BuiltinText = BuiltinErrorTextSource;
 
 // The libraries the engine ships with, each with the notice its licence
 // asks for.
@@ -115,6 +112,11 @@ std::optional<std::string_view> BuiltinErrorText(ErrorCode code) {
     if (kBuiltinTexts[i].code == code) return Converted().texts[i];
   }
   return std::nullopt;
+}
+
+std::span<const BuiltinErrorTextSource> BuiltinErrorTextSources() {
+  static_assert(kBuiltinTexts[0].code == kLicenceNotice);
+  return std::span(kBuiltinTexts).subspan(1);
 }
 
 std::string_view GenericErrorText() { return Converted().generic; }

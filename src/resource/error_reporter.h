@@ -107,6 +107,16 @@ std::string ErrorText(const Engine& engine, ErrorCode code);
 // The built-in text of `code` (Shift-JIS), or nullopt.
 std::optional<std::string_view> BuiltinErrorText(ErrorCode code);
 
+// The error texts the engine carries itself (the failures that can come
+// before the error text file is read), in UTF-8 and in code order; the
+// licence notice is not among them. The compiler writes the same texts
+// into the error text file, so both always agree.
+struct BuiltinErrorTextSource {
+  ErrorCode code;
+  std::string_view utf8;
+};
+std::span<const BuiltinErrorTextSource> BuiltinErrorTextSources();
+
 // Loads `nvbin\nve.nbn` into the text tables. 0, or -1 when the file
 // cannot be loaded (the loader reported why). Records beyond 256 are
 // ignored with one warning; a file that ends inside a record keeps the

@@ -1,15 +1,20 @@
 #include "dorov/error_texts.h"
 
+#include <algorithm>
+#include <iterator>
+
 #include "common/encoding.h"
+#include "resource/error_reporter.h"
 
 namespace vv::dorov {
 
 namespace {
 
 // The placeholders follow the arguments each code is reported with; a
-// code reported without arguments has none.
+// code reported without arguments has none. The texts the engine carries
+// itself (memory, files, archives) come from the engine's own table and
+// are merged in by code.
 constexpr ErrorTextSource kTexts[] = {
-    {100010, "メモリ不足です。"},
     {100030, "対応していない形式のファイルです。\n\n%s %s"},
     {100070, "[%s]は BMP ファイルではありません。"},
     {100080, "[%s]の BMP ヘッダが壊れています。\n(画素データの位置が正しくありません)"},
@@ -83,22 +88,11 @@ constexpr ErrorTextSource kTexts[] = {
     {102150, "[%s]コマンド: セーブファイル名[%s]にフォルダは指定できません。"},
     {102160, "[%s]コマンド: セーブファイル名[%s]が長すぎます。\n(32 バイトまで)"},
     {102170, "[%s]コマンド: [%s] %d のブロックはまだ書き出されていません。\n同じ番号は一度しか使えません。"},
-    {104010, "[%s]ファイルを\n読み込めませんでした。"},
-    {104030, "メモリ不足のため[%s]ファイルを\n読み込めませんでした。"},
-    {104060, "[%s]ファイルが\n存在しません。"},
-    {104100, "パックファイル中に破損ファイルが見つかりました。\n\nPacFile = %s\nFile = %s"},
-    {104110, "フォルダの数が多すぎます。"},
-    {104111, "フォルダの階層が深すぎます。"},
-    {104120, "パックファイル仕様が現在の仕様と一致しません。\n\n[%s]"},
-    {104130, "パックファイルを同時に扱えるのは %d 個までです。"},
-    {104140, "パックファイル内に含まれるファイルが、合計 %d 個を超えました。"},
-    {104150, "パックファイル内のファイル\n[%s]が\n重複しています。"},
     {105000, "スクリプトファイルの形式が違います。\nスクリプトをコンパイルし直してください。"},
     {105010, "開始ラベル[%s]が見つかりません。"},
     {105200, "%d × %d の画面モードがありません。"},
     {105210, "画面モードを変えられませんでした。"},
     {105220, "画面モードを元に戻せませんでした。"},
-    {106010, "メモリ不足により\n[%s]ファイルを展開出来ませんでした。"},
     {107010, "配列の添字が範囲外です。"},
     {108000, "[%s]を起動できませんでした。"},
     {108010, "宣言されていない変数を使いました。"},
@@ -134,14 +128,12 @@ constexpr ErrorTextSource kTexts[] = {
     {900010, "[内部エラー]\n\nメッセージの制御コードが正しくありません。"},
     {900020, "[内部エラー]\n\n名前が指定されていません。"},
     {900030, "[内部エラー]\n\n式のコードが正しくありません。\nスクリプトをコンパイルし直してください。"},
-    {900040, "[内部エラー]\n\nバッファ不足により\n[%s]ファイルを展開出来ませんでした。"},
     {900050, "[内部エラー]\n\n存在しないコマンドが実行されました。\nスクリプトをコンパイルし直してください。"},
     {900070, "[内部エラー]\n\n変数の番号が変数表の範囲を越えています。\nスクリプトをコンパイルし直してください。"},
     {900080, "[内部エラー]\n\nスクリプトファイル[%s]のコードが壊れています。\nスクリプトをコンパイルし直してください。"},
     {901000, "設定ファイルのタイトルが長すぎます。"},
     {901020, "設定ファイルの値が範囲外です。"},
     {901030, "スクリプトファイルの一覧が壊れています。\nスクリプトをコンパイルし直してください。"},
-    {901040, "[内部エラー]\n\nパックファイル[%s]が\nオープンできませんでした。"},
 };
 
 constexpr std::string_view kFileErrors[] = {
@@ -187,11 +179,20 @@ static_assert(std::size(kFileErrors) == kFileErrorTexts);
 
 }  // namespace
 
-std::span<const ErrorTextSource> EngineErrorTextSources() { return kTexts; }
+std::span<const ErrorTextSource> EngineErrorTextSources() {
+  // Built once and never changed afterwards.
+  static const std::vector<ErrorTextSource> all = [] {
+    std::vector<ErrorTextSource> v(std::begin(kTexts), std::end(kTexts));
+    for (const resource::BuiltinErrorTextSource& b : resource::BuiltinErrorTextSources()) v.push_back({b.code, b.utf8});
+    std::sort(v.begin(), v.end(), [](const ErrorTextSource& a, const ErrorTextSource& b) { return a.code < b.code; });
+    return v;
+  }();
+  return all;
+}
 
 std::vector<ErrorTextOut> EngineErrorTexts() {
   std::vector<ErrorTextOut> out;
-  for (const auto& t : kTexts) out.push_back({t.code, common::Utf8ToSjisLossy(t.utf8)});
+  for (const auto& t : EngineErrorTextSources()) out.push_back({t.code, common::Utf8ToSjisLossy(t.utf8)});
   return out;
 }
 
