@@ -150,6 +150,26 @@ TEST_P(SdlPresentTest, OnlyTheGivenAreaChanges) {
   });
 }
 
+TEST_P(SdlPresentTest, LostRenderDeviceKeepsThePictureForPartialPresents) {
+  TestFrame frame(kClient.width, kClient.height);
+  frame.Fill(kGrey);
+  display_->Present(0, frame.View(), frame.All());
+  // The driver drops every texture; the display rebuilds its own and draws
+  // the last frame again, so a later present of a small area keeps the rest.
+  for (Uint32 type : {SDL_RENDER_TARGETS_RESET, SDL_RENDER_DEVICE_RESET}) {
+    SDL_Event e{};
+    e.type = type;
+    ASSERT_EQ(SDL_PushEvent(&e), 1);
+    Drain();
+  }
+  frame.Fill(kRed);
+  const Rect area{4, 4, 12, 10};
+  display_->Present(0, frame.View(), area);
+  ExpectShown(kClient, [&](int x, int y) {
+    return (x >= area.left && x < area.right && y >= area.top && y < area.bottom) ? kRed : kGrey;
+  });
+}
+
 TEST_P(SdlPresentTest, NewClientSizeResizesWindowAndFrame) {
   const Size size{50, 40};
   display_->SetClientSize(0, size);
