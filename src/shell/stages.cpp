@@ -65,7 +65,19 @@ int StartScript(Engine& engine) {
 void StartSoundThread(Engine&) {}
 int CreateSystemSound(Engine&) { return 0; }
 
-void UpdateInputState(Engine&) {}
+// The mouse position of every window, sampled once a frame (the layer
+// queries of window points read it). The key tables arrive with the
+// input handling.
+void UpdateInputState(Engine& engine) {
+  if (!engine.platform.input) return;
+  for (int slot = 0; slot < platform::kMaxWindows; ++slot) {
+    WindowRecord& w = engine.windows[slot];
+    if (!w.created) continue;
+    const platform::Point p = engine.platform.input->Cursor(slot);
+    w.mouseX = p.x;
+    w.mouseY = p.y;
+  }
+}
 int RunInterpreter(Engine& engine) { return script::RunInterpreterPass(engine); }
 void UpdateFullScreenMenuBar(Engine&) {}
 bool MovieCoversScreen(Engine&) { return false; }

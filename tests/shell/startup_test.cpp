@@ -176,6 +176,36 @@ TEST(Startup, ComposedSceneReachesTheScreenshotAndTheStateDump) {
   EXPECT_NE(json.find("\"file\": \"box.bmp\""), std::string::npos);
 }
 
+TEST(Startup, LayerQueriesOfWindowPointsFollowTheMouse) {
+  testing::TempGame game;
+  const dorov::SourceFile source{"main.vvs",
+                                 "@global int before = 0, after = 0\n"
+                                 "*SYSTEM_START\n"
+                                 "@layer \"box\", file=\"box\", priority=2, x=20, y=30\n"
+                                 "@wait frames=1\n"
+                                 "@layerGet \"box\", screenColor, target=before\n"
+                                 "@wait frames=5\n"
+                                 "@layerGet \"box\", screenColor, target=after\n"
+                                 "@loop\n@wait frames=1\n@end\n"};
+  const dorov::CompileResult compiled = dorov::CompileProject(std::span(&source, 1), SmallWindow());
+  ASSERT_TRUE(compiled.ok()) << compiled.ErrorText();
+  for (const auto& [name, bytes] : compiled.files) game.Write("nvbin/" + name, bytes);
+  game.Write("box.bmp", SolidBmp(10, 10, 0xFF0000));
+  auto p = game.Headless();
+  std::string error;
+  ASSERT_TRUE(Headless(*p).QueueInput("at 3 move 25 35\n", error)) << error;
+  Engine engine(*p);
+  ProgramOptions o = Options(game, 10);
+  o.dumpStatePath = game.dir() + "/state.json";
+  ASSERT_TRUE(RunProgram(engine, o).started);
+  std::ifstream dump(o.dumpStatePath);
+  const std::string json((std::istreambuf_iterator<char>(dump)), std::istreambuf_iterator<char>());
+  // Before the move the mouse stands at (0, 0), outside the box: -1; then
+  // the box's colour lies under it.
+  EXPECT_NE(json.find("\"values\": [-1]"), std::string::npos) << json;
+  EXPECT_NE(json.find("\"values\": [16711680]"), std::string::npos) << json;
+}
+
 TEST(Startup, AFrameLimitEndsTheRunWithoutAsking) {
   testing::TempGame game;
   WriteGame(game, SmallWindow());
