@@ -293,6 +293,21 @@ TEST_F(CompositorTest, FullScreenSwitchPresentsTheWholePictureAgain) {
   EXPECT_FALSE(headless().Framebuffers().Window(0)->fullScreen);
 }
 
+TEST_F(CompositorTest, DeletingTheRootLeavesTheWindowBlackAndNothingDangling) {
+  scene_.Image("W0/bg", 1, kW, kH, 0xFFFFFFFF);
+  ASSERT_EQ(scene_.Frame(), 0);
+  EXPECT_EQ(Shown(3, 3), 0xFFFFFFu);
+  Engine& e = scene_.engine();
+  e.graphics.textTarget = script::FindNode(e, LayerRoot(e), "W0/bg", script::kFindLeaf);
+  LayerOf(e.graphics.textTarget)->isTextTarget = 1;
+  DeleteLayerTree(e, *e.windows[0].rootLayer);
+  EXPECT_EQ(e.windows[0].rootLayer, nullptr);
+  EXPECT_EQ(e.graphics.textTarget, nullptr);
+  EXPECT_EQ(LayerRoot(e).firstChild, nullptr);
+  ASSERT_EQ(scene_.Frame(), 0);
+  EXPECT_EQ(Shown(3, 3), 0u);
+}
+
 TEST(DirtyRects, SeventeenthSeparateRectangleMergesIntoSlotZero) {
   Layer l;
   for (int i = 0; i < 17; ++i) AddDirtyRect(l, {i * 10, 0, i * 10 + 2, 2});
