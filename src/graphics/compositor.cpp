@@ -120,13 +120,9 @@ int ComposeLayer(Engine& engine, script::NameNode& node, bool asChild) {
     r.bottom = std::clamp<int64_t>(r.bottom, 0, maxY);
     if (r.left > r.right || r.top > r.bottom) continue;
 
-    DirtyRect& p = l->presentRect;
-    p.left = std::min(p.left, r.left);
-    p.top = std::min(p.top, r.top);
-    p.right = std::max(p.right, r.right);
-    p.bottom = std::max(p.bottom, r.bottom);
+    l->presentRect.Unite(r);
     if (l->wholeDirty) {
-      p = {0, 0, maxX, maxY};
+      l->presentRect = {0, 0, maxX, maxY};
       l->wholeDirty = 0;
     }
 
@@ -178,15 +174,11 @@ int PresentWindow(Engine& engine, int slot) {
   Layer* root = LayerOf(w.rootLayer);
   if (w.showsLayers && root != nullptr && root->visible != 0) {
     w.layersShown = true;
-    if (root->changed) {
-      if (ComposeLayer(engine, *w.rootLayer, false) != 0) return -1;
+    if (root->changed && ComposeLayer(engine, *w.rootLayer, false) != 0) return -1;
+    if (root->changed || w.needsPresent) {
+      // A display that lost its picture (a new window, a mode change) gets
+      // the whole root again, composed or not.
       if (w.needsPresent) root->presentRect = {0, 0, root->Width() - 1, root->Height() - 1};
-      w.needsPresent = false;
-      PresentLayer(engine, slot, *w.rootLayer);
-    } else if (w.needsPresent) {
-      // The display lost its picture (a new window, a mode change): the
-      // whole root goes out again, without composing anything.
-      root->presentRect = {0, 0, root->Width() - 1, root->Height() - 1};
       w.needsPresent = false;
       PresentLayer(engine, slot, *w.rootLayer);
     }

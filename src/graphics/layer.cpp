@@ -74,10 +74,7 @@ void AddDirtyRect(Layer& p, const DirtyRect& r) {
     if (!p.dirtyUsed[s]) continue;
     DirtyRect& d = p.dirty[s];
     if (r.right + 1 >= d.left && r.left <= d.right && r.bottom + 1 >= d.top && r.top <= d.bottom) {
-      d.left = std::min(d.left, r.left);
-      d.top = std::min(d.top, r.top);
-      d.right = std::max(d.right, r.right);
-      d.bottom = std::max(d.bottom, r.bottom);
+      d.Unite(r);
       return;
     }
   }
@@ -89,11 +86,7 @@ void AddDirtyRect(Layer& p, const DirtyRect& r) {
       return;
     }
   }
-  DirtyRect& d = p.dirty[0];
-  d.left = std::min(d.left, r.left);
-  d.top = std::min(d.top, r.top);
-  d.right = std::max(d.right, r.right);
-  d.bottom = std::max(d.bottom, r.bottom);
+  p.dirty[0].Unite(r);
 }
 
 void MarkAreaDirty(script::NameNode& start) {
@@ -121,14 +114,8 @@ void MarkLayerDirty(script::NameNode& start) {
       continue;
     }
     DirtyRect& d = layer->dirty[0];
-    if (!layer->dirtyUsed[0]) {
-      d = r;
-    } else {
-      d.left = std::min(d.left, r.left);
-      d.top = std::min(d.top, r.top);
-      d.right = std::max(d.right, r.right);
-      d.bottom = std::max(d.bottom, r.bottom);
-    }
+    if (layer->dirtyUsed[0]) d.Unite(r);
+    else d = r;
     layer->dirtyUsed[0] = 1;
     ++layer->dirtyCount;
   }

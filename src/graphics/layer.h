@@ -15,6 +15,7 @@
 // frames; no locks.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <memory>
@@ -47,6 +48,14 @@ constexpr int32_t kErrGroupWithoutPath = 900020;
 // Inclusive edges, 64-bit signed, in the layer's own pixels (top-down).
 struct DirtyRect {
   int64_t left = 0, top = 0, right = 0, bottom = 0;
+
+  // Widens this rectangle to the union with `r`.
+  void Unite(const DirtyRect& r) {
+    left = std::min(left, r.left);
+    top = std::min(top, r.top);
+    right = std::max(right, r.right);
+    bottom = std::max(bottom, r.bottom);
+  }
 };
 
 struct Layer : script::NodePayload {

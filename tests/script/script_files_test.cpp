@@ -91,7 +91,7 @@ TEST_F(ScriptFiles, StartUpFailures) {
   MakeEngine();
   Game g = Minimal();
   WriteGame(g);
-  std::vector<uint8_t> list = g.FileListImage();
+  std::vector<uint8_t> list = dorov::EncodeFileList(g.fileNames);
   common::StoreU32(list.data() + 12, 1);
   Write("nvbin/nvt_list.nbn", list);
   EXPECT_FALSE(Start());

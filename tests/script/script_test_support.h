@@ -209,19 +209,6 @@ struct Game {
     return w.Take();
   }
 
-  std::vector<uint8_t> FileListImage() const {
-    common::ByteWriter w;
-    w.Zeros(8);
-    w.I32(static_cast<int32_t>(fileNames.size()));
-    for (size_t i = 0; i < fileNames.size(); ++i) {
-      w.I32(static_cast<int32_t>(i));
-      w.I32(static_cast<int32_t>(fileNames[i].size()));
-      w.Text(fileNames[i]);
-      w.Zeros(16);
-    }
-    return w.Take();
-  }
-
   std::vector<uint8_t> DeclarationImage() const {
     common::ByteWriter w;
     w.Zeros(8);
@@ -279,7 +266,7 @@ struct Game {
     std::map<std::string, std::vector<uint8_t>> out;
     out["nvbin/nvc.nbn"] = CommandTableImage();
     out["nvbin/nvt.nbn"] = VariableTableImage();
-    out["nvbin/nvt_list.nbn"] = FileListImage();
+    out["nvbin/nvt_list.nbn"] = dorov::EncodeFileList(fileNames);
     out["nvbin/nvv.nbn"] = DeclarationImage();
     out["nvbin/nvl.nbn"] = LabelImage();
     out["nvbin/nve.nbn"] = ErrorTextImage();

@@ -5,10 +5,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "common/bytes.h"
 #include "common/encoding.h"
 #include "dorov/compiler.h"
 #include "graphics/image.h"
+#include "graphics/image_fixtures.h"
 #include "graphics/pixel_ops.h"
 #include "platform/headless/headless_platform.h"
 #include "shell/engine.h"
@@ -97,28 +97,12 @@ TEST(Startup, MainWindowOpensWithTheConfiguredSizeAndTitleAndShowsBlack) {
 
 // A w x h 24-bit bitmap of one colour (0xRRGGBB).
 std::vector<uint8_t> SolidBmp(int w, int h, uint32_t rgb) {
-  const int stride = (w * 3 + 3) & ~3;
-  common::ByteWriter out;
-  out.U8('B');
-  out.U8('M');
-  out.U32(static_cast<uint32_t>(54 + stride * h));
-  out.U32(0);
-  out.U32(54);
-  out.U32(40);
-  out.I32(w);
-  out.I32(h);
-  out.U16(1);
-  out.U16(24);
-  out.Zeros(24);
-  for (int y = 0; y < h; ++y) {
-    for (int x = 0; x < w; ++x) {
-      out.U8(rgb & 0xFF);
-      out.U8((rgb >> 8) & 0xFF);
-      out.U8((rgb >> 16) & 0xFF);
-    }
-    out.Zeros(static_cast<size_t>(stride - w * 3));
-  }
-  return out.Take();
+  graphics::testing::Picture p;
+  p.width = w;
+  p.height = h;
+  p.pixels.assign(static_cast<size_t>(w) * h, {static_cast<uint8_t>(rgb >> 16), static_cast<uint8_t>(rgb >> 8),
+                                              static_cast<uint8_t>(rgb), 255});
+  return graphics::testing::MakeBmp(p, {});
 }
 
 TEST(Startup, ComposedSceneReachesTheScreenshotAndTheStateDump) {
