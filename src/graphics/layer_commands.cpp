@@ -101,13 +101,7 @@ int64_t ApplyPriority(int op, int64_t current, int64_t operand) {
 // "." and the decimal value. -1 after a report, else 1 when the path names
 // a group layer, 0 an image layer.
 int LayerPath(Engine& engine, int nameId, int numberId, std::string& path) {
-  const CommandArgs& a = engine.script.interp.args;
-  std::string name(a.Get(nameId).Text());
-  if (a.Has(numberId)) {
-    name += '.';
-    name += script::IntegerToText(a.Number(numberId));
-  }
-  return script::ComposePath(engine, path, name, engine.script.trees[script::TreeId::kLayers].currentFolder, false);
+  return script::ComposeArgumentPath(engine, path, nameId, numberId, script::TreeId::kLayers);
 }
 
 // Looks `path` up as a layer of `kind` (1 group, 0 image). -1 when a

@@ -15,6 +15,7 @@
 #include "resource/error_reporter.h"
 #include "save/save_file.h"
 #include "save/save_payloads.h"
+#include "script/command_results.h"
 #include "script/interpreter.h"
 #include "script/name_tree.h"
 #include "script/script_files.h"
@@ -70,12 +71,10 @@ int CheckFileName(Engine& engine, uint8_t command, std::string_view text, SaveFi
 
 // The layer arguments 3 and 4: the composed path and its layer (101250
 // when there is none).
-int ResolveLayerTarget(Engine& engine, uint8_t command, const script::CommandArgs& a, BlockTarget& out) {
-  std::string name(a.Get(kArgLayer).Text());
-  if (a.Has(kArgLayerNumber)) name += "." + std::to_string(a.Number(kArgLayerNumber));
+int ResolveLayerTarget(Engine& engine, uint8_t command, BlockTarget& out) {
   script::NameTree& tree = engine.script.trees[script::TreeId::kLayers];
   std::string path;
-  const int kind = script::ComposePath(engine, path, name, tree.currentFolder, false);
+  const int kind = script::ComposeArgumentPath(engine, path, kArgLayer, kArgLayerNumber, script::TreeId::kLayers);
   if (kind < 0) return -1;
   const size_t reports = engine.errors.reports.size();
   script::NameNode* node =
@@ -92,7 +91,7 @@ int ResolveLayerTarget(Engine& engine, uint8_t command, const script::CommandArg
 // The prepared arguments 2 to 4 of either command.
 int TargetOf(Engine& engine, uint8_t command, BlockTarget& out) {
   const script::CommandArgs& a = engine.script.interp.args;
-  if ((a.Has(kArgLayer) || a.Has(kArgLayerNumber)) && ResolveLayerTarget(engine, command, a, out) != 0) return -1;
+  if ((a.Has(kArgLayer) || a.Has(kArgLayerNumber)) && ResolveLayerTarget(engine, command, out) != 0) return -1;
   const script::ArgSlot& v = a.Get(kArgVariable);
   out.variable = v.variable;
   out.element = v.element;

@@ -1,6 +1,7 @@
 #include "script/command_results.h"
 
 #include "resource/error_reporter.h"
+#include "script/values.h"
 #include "script/variables.h"
 #include "shell/engine.h"
 
@@ -41,6 +42,16 @@ std::span<const uint8_t> RawOperand(const ArgSlot& slot) {
 
 bool EvaluationFailed(const Engine& engine, const ArgSlot& slot) {
   return engine.script.eval.failed || slot.exprType < 1 || slot.exprType > 4;
+}
+
+int ComposeArgumentPath(Engine& engine, std::string& out, int nameId, int numberId, TreeId tree) {
+  const CommandArgs& a = engine.script.interp.args;
+  std::string name(a.Get(nameId).Text());
+  if (a.Has(numberId)) {
+    name += '.';
+    name += IntegerToText(a.Number(numberId));
+  }
+  return ComposePath(engine, out, name, engine.script.trees[tree].currentFolder, false);
 }
 
 }  // namespace vv::script

@@ -5,9 +5,11 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 #include <string_view>
 
 #include "script/interpreter.h"
+#include "script/name_tree.h"
 
 namespace vv {
 struct Engine;
@@ -24,6 +26,13 @@ int StoreIntegerTo(Engine& engine, const ArgSlot& out, int64_t value);
 int StoreFloatTo(Engine& engine, const ArgSlot& out, double value);
 // Store a text: 0, or -1 after the type report (101140).
 int StoreTextTo(Engine& engine, const ArgSlot& out, std::string_view text);
+
+// The path an object command names: the text of argument `nameId`, with
+// "." and the decimal value of argument `numberId` appended when that one
+// is given, composed against the current folder of `tree` (spaces not
+// allowed). What ComposePath returns: -1 after a report, 1 when the path
+// names a folder, else 0.
+int ComposeArgumentPath(Engine& engine, std::string& out, int nameId, int numberId, TreeId tree);
 
 // The expression of a raw argument (empty when the argument is absent).
 std::span<const uint8_t> RawOperand(const ArgSlot& slot);

@@ -39,13 +39,7 @@ bool Named(const CommandArgs& a) { return a.Has(kName) || a.Has(kNumber); }
 // The composed path of the name arguments; -1 after a report, else what
 // ComposePath returned (1: the path names a folder).
 int ContextPath(Engine& engine, std::string& path) {
-  const CommandArgs& a = engine.script.interp.args;
-  std::string name(a.Get(kName).Text());
-  if (a.Has(kNumber)) {
-    name += '.';
-    name += IntegerToText(a.Number(kNumber));
-  }
-  return ComposePath(engine, path, name, engine.script.trees[TreeId::kContexts].currentFolder, false);
+  return ComposeArgumentPath(engine, path, kName, kNumber, TreeId::kContexts);
 }
 
 // The leaf `path` names, or null; `missingFolder` tells a report from a
